@@ -1,0 +1,44 @@
+#include "output/console_output.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <io.h>
+
+namespace {
+
+// One UTF-16 code unit is always one byte, so a message of up to this many
+// code units goes to the runtime in a single write; a longer one (only a
+// pathological friendly name makes one) is written in pieces of this size,
+// with the same bytes and no allocation that could fail.
+constexpr std::size_t kChunkBytes = 4096;
+
+char ConsoleByte(wchar_t unit) { return unit <= 0xFF ? static_cast<char>(unit) : '?'; }
+
+}  // namespace
+
+void PrintMessage(std::initializer_list<std::wstring_view> pieces) {
+  char chunk[kChunkBytes];
+  std::size_t used = 0;
+  for (std::wstring_view piece : pieces) {
+    for (wchar_t unit : piece) {
+      if (used == kChunkBytes) {
+        std::fwrite(chunk, 1, used, stdout);
+        used = 0;
+      }
+      chunk[used++] = ConsoleByte(unit);
+    }
+  }
+  std::fwrite(chunk, 1, used, stdout);
+  // A console shows each message as soon as it is printed; pipes and files keep
+  // the runtime's block buffering, which matters when thousands of lines go out.
+  if (_isatty(_fileno(stdout))) {
+    std::fflush(stdout);
+  }
+}
+
+Hex32Text::Hex32Text(std::uint32_t value) : digits_() {
+  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+  for (int position = 7; position >= 0; --position, value >>= 4) {
+    digits_[position] = kDigits[value & 0xF];
+  }
+}
