@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs, on Debian 12, what building Quorvane and running it under Wine need.
+# Does nothing when everything is already there.
+set -eu
+packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest"
+
+missing=""
+for package in $packages; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+echo "Installing:$missing" >&2
+$sudo apt-get update -q >&2
+# wine and wine64 without their recommends: no Mono, Gecko or desktop extras.
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing >&2
