@@ -11,6 +11,8 @@ case "$action" in
       # Without the 32-bit half of Wine, wineboot complains about syswow64 and
       # exits non-zero although the 64-bit prefix is complete.
       wineboot -i >/dev/null 2>&1 </dev/null || true
+      # The registry reaches the disk when the wineserver that holds it ends.
+      wineserver -w
       [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot could not create $WINEPREFIX"; exit 1; }
     fi
     # Keeps one wineserver up for the whole run; it answers 2 when one already is.
