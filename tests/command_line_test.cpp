@@ -86,7 +86,7 @@ class RefusedCommandLine : public ::testing::TestWithParam<std::vector<const wch
 
 TEST_P(RefusedCommandLine, PrintsUsageAndTouchesNothing) {
   TestApartment apartment;
-  FakeAudioPlatform platform({FakeEndpoint{L"Speakers"}});
+  FakeAudioPlatform platform({SimulatedEndpoint{L"Speakers"}});
   const std::vector<const wchar_t*> argv = Argv(GetParam());
   StdoutCapture capture;
   const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data());
@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(Grammar, RefusedCommandLine,
 
 struct StatusCase {
   const char* title;
-  std::vector<FakeEndpoint> endpoints;
+  std::vector<SimulatedEndpoint> endpoints;
   std::vector<const wchar_t*> arguments;
   int status;
 };

@@ -100,8 +100,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "No endpoints matched substring \"Speakers\" in Playback list.\r\n"},
         CommandCase{"QuotedSubstringWithSpaces", L"ENABLE Record \"USB Mic\" further words", 2,
                     "No endpoints matched substring \"USB Mic\" in Recording list.\r\n"},
-        CommandCase{"EmptyQuotedSubstring", L"disable playback \"\"", 2,
-                    "No endpoints matched substring \"\" in Playback list.\r\n"},
         CommandCase{"EscapedQuoteInSubstring", L"disable render \"Say \\\"hi\\\"\"", 2,
                     "No endpoints matched substring \"Say \"hi\"\" in Playback list.\r\n"}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.title; });

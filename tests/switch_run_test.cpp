@@ -33,6 +33,7 @@ void ExpectEverythingGivenBack(const FakeAudioPlatform& platform) {
   EXPECT_EQ(0, platform.OverReleases());
   EXPECT_EQ(std::vector<std::wstring>{}, platform.UnfreedTaskMemory());
   EXPECT_EQ(0, platform.DoubleFrees());
+  EXPECT_TRUE(platform.TaskMemoryWatched());
 }
 
 struct RunResult {
@@ -48,7 +49,7 @@ RunResult SwitchAndCapture(EDataFlow flow, const wchar_t* substring, bool visibl
 
 struct SwitchCase {
   const char* title;
-  std::vector<FakeEndpoint> endpoints;
+  std::vector<SimulatedEndpoint> endpoints;
   EDataFlow flow;
   const wchar_t* substring;
   bool visible;
