@@ -1,23 +1,41 @@
-#!/usr/bin/env bash
-# Builds Quorvane.exe and runs it under Wine with the given arguments, for example:
-#   scripts/run.sh disable render "Speakers"
-# Its output and exit status are Quorvane's own.
+#!/bin/sh
+# Builds Quorvane.exe and runs it under Wine with the given arguments, against a
+# simulated machine with a handful of ordinary playback and recording endpoints:
+#   scripts/run.sh disable render "Virtual"
+#   scripts/run.sh enable render "Virtual"
+#   scripts/run.sh --list     the simulated endpoints and their states
+#   scripts/run.sh --reset    every endpoint back as it first was
+# Quorvane's output and exit status are its own. The simulation lives only in a
+# Wine prefix inside build/; Quorvane.exe itself knows nothing of it.
 set -eu
 cd "$(dirname "$0")/.."
+machine=build/mingw/demo-machine.txt
+
+list() {
+  awk '$1 == "endpoint" {
+    name = $0
+    for (i = 1; i <= 4; i++) sub(/^[ \t]*[^ \t]+[ \t]/, "", name)
+    printf "%-10s %-11s %s\n", ($2 == "render" ? "Playback" : "Recording"), $3, name
+  }' "$machine"
+}
+
+mkdir -p build/mingw
+[ -f "$machine" ] || cp simulator/default-machine.txt "$machine"
+case "${1:-}" in
+  --list) list; exit 0 ;;
+  --reset) cp simulator/default-machine.txt "$machine"; list; exit 0 ;;
+esac
+
 ./scripts/install-deps.sh
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target Quorvane >/dev/null
+cmake --build --preset mingw --target Quorvane QuorvaneAudioSimulator >/dev/null
 
-export WINEPREFIX="$PWD/build/mingw/wineprefix" WINEDEBUG=-all
-# No Mono or Gecko set-up.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating a private Wine prefix in $WINEPREFIX (once, 10-60 s)..." >&2
-  wineboot -i >/dev/null 2>&1 </dev/null || true
-fi
-# Wine's background services start with the first program and keep the output
-# they inherit open; start them here so that piping this script's output ends.
-wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
-# Quorvane writes only to standard output; on a machine without a sound card,
-# Wine's ALSA driver reports its probing on standard error, which is left out.
-wine build/mingw/Quorvane.exe "$@" 2> >(grep -v '^ALSA lib ' >&2)
+export WINEPREFIX="$PWD/build/mingw/wineprefix-demo" WINEDEBUG=-all
+[ -f "$WINEPREFIX/system.reg" ] || echo "Creating a private Wine prefix (once, 10-60 s)..." >&2
+sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/build/mingw/QuorvaneAudioSimulator.dll" >/dev/null
+QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$machine")
+export QUORVANE_SIMULATOR_MACHINE
+status=0
+wine build/mingw/Quorvane.exe "$@" || status=$?
+sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null
+exit $status

@@ -39,7 +39,7 @@ class SimulatedObject {
       ++overReleases;
       return 0;
     }
-    if (--references_ == 0) {
+    if (--references_ == 0 && HandedToTool()) {
       platform_.Record(L"release " + label_);
     }
     return references_;

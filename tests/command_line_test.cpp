@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ struct GrammarCase {
   EDataFlow flow = eRender;
   bool visible = false;
 };
+
+// Failures name the row, not its bytes.
+void PrintTo(const GrammarCase& row, std::ostream* out) { *out << row.title; }
 
 class Grammar : public ::testing::TestWithParam<GrammarCase> {};
 
@@ -109,6 +113,9 @@ struct StatusCase {
   std::vector<const wchar_t*> arguments;
   int status;
 };
+
+// Failures name the row, not its bytes.
+void PrintTo(const StatusCase& row, std::ostream* out) { *out << row.title; }
 
 class ExitStatus : public ::testing::TestWithParam<StatusCase> {};
 

@@ -1,5 +1,6 @@
 #include "endpoints/visibility_switch.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ struct SwitchCase {
   std::vector<std::wstring> visibilityCalls;
   PlatformFailures failures = {};
 };
+
+// Failures name the row, not its bytes.
+void PrintTo(const SwitchCase& row, std::ostream* out) { *out << row.title; }
 
 class SwitchRun : public ::testing::TestWithParam<SwitchCase> {};
 

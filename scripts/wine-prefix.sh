@@ -1,0 +1,56 @@
+#!/bin/sh
+# Starts or stops a private Wine prefix that test programs run in.
+# usage: wine-prefix.sh start PREFIX [SIMULATOR_DLL [enumerator,policy]]
+#        wine-prefix.sh stop PREFIX
+# With SIMULATOR_DLL, the prefix's registry serves the named classes (both by
+# default) from that DLL instead of from Wine's own audio stack.
+set -eu
+action=$1
+export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+
+register() {
+  dll=$(winepath -w "$1" | sed 's/\\/\\\\/g')
+  reg="$WINEPREFIX/quorvane-simulator.reg"
+  echo REGEDIT4 > "$reg"
+  for class in $(echo "$2" | tr ',' ' '); do
+    case "$class" in
+      enumerator) clsid='{BCDE0395-E52F-467C-8E3D-C4579291692E}' ;;
+      policy) clsid='{870AF99C-171D-4F9E-AF0D-E63DF40C2BC9}' ;;
+      *) echo "unknown class: $class"; exit 64 ;;
+    esac
+    printf '\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\%s\\InprocServer32]\n@="%s"\n"ThreadingModel"="Both"\n' \
+      "$clsid" "$dll" >> "$reg"
+  done
+  wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1 </dev/null
+}
+
+case "$action" in
+  start)
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      # Without the 32-bit half of Wine, wineboot complains about syswow64 and
+      # exits non-zero although the 64-bit prefix is complete.
+      wineboot -i >/dev/null 2>&1 </dev/null || true
+      # The registry reaches the disk when the wineserver that holds it ends.
+      wineserver -w
+      [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot could not create $WINEPREFIX"; exit 1; }
+    fi
+    # Keeps one wineserver up for the whole run; it answers 2 when one already is.
+    wineserver -p >/dev/null 2>&1 </dev/null || true
+    # The first program in a prefix starts Wine's background services, which keep
+    # whatever output they inherit open; give them nothing a test reads to its end.
+    wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
+    if [ $# -ge 3 ]; then
+      register "$3" "${4:-enumerator,policy}"
+      echo "Simulated classes (${4:-enumerator,policy}) served from $3"
+    fi
+    echo "Wine prefix ready: $WINEPREFIX"
+    ;;
+  stop)
+    wineserver -k >/dev/null 2>&1 || true
+    echo "Wine prefix stopped: $WINEPREFIX"
+    ;;
+  *)
+    echo "usage: wine-prefix.sh start|stop PREFIX [SIMULATOR_DLL [CLASSES]]" >&2
+    exit 64
+    ;;
+esac

@@ -1,0 +1,93 @@
+#include "tests/process_runner.h"
+
+#include <gtest/gtest.h>
+
+std::wstring BuildFolder() {
+  wchar_t self[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring path(self, length);
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return bytes;
+  }
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    bytes.append(buffer, got);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file) << "cannot write a test file";
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments,
+                         StandardOutput to) {
+  ProcessResult result = {~0u, {}};
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE childOutput = INVALID_HANDLE_VALUE;
+  std::wstring outputFile;
+  if (to == StandardOutput::kPipe) {
+    EXPECT_TRUE(CreatePipe(&readEnd, &childOutput, &inheritable, 0));
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  } else if (to == StandardOutput::kFile) {
+    wchar_t folder[MAX_PATH];
+    wchar_t file[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"qvf", 0, file);
+    outputFile = file;
+    childOutput = CreateFileW(file, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = childOutput;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                      0, nullptr, nullptr, &startup, &process);
+  if (childOutput != INVALID_HANDLE_VALUE) {
+    CloseHandle(childOutput);
+  }
+  if (!started) {
+    ADD_FAILURE() << "could not start the program, error " << GetLastError();
+  } else {
+    if (readEnd != nullptr) {
+      char buffer[65536];
+      DWORD got = 0;
+      while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        result.output.append(buffer, got);
+      }
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  if (readEnd != nullptr) {
+    CloseHandle(readEnd);
+  }
+  if (!outputFile.empty()) {
+    result.output = ReadWholeFile(outputFile);
+    DeleteFileW(outputFile.c_str());
+  }
+  return result;
+}
