@@ -27,12 +27,20 @@ register() {
 case "$action" in
   start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      # Without the 32-bit half of Wine, wineboot complains about syswow64 and
-      # exits non-zero although the 64-bit prefix is complete.
-      wineboot -i >/dev/null 2>&1 </dev/null || true
-      # The registry reaches the disk when the wineserver that holds it ends.
-      wineserver -w
-      [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot could not create $WINEPREFIX"; exit 1; }
+      # Booting a prefix takes 10-60 s; it is done once, and every other prefix
+      # beside it starts as a copy.
+      template="$(dirname "$WINEPREFIX")/wineprefix-template"
+      if [ ! -f "$template/system.reg" ]; then
+        rm -rf "$template"
+        # Without the 32-bit half of Wine, wineboot complains about syswow64 and
+        # exits non-zero although the 64-bit prefix is complete.
+        WINEPREFIX="$template" wineboot -i >/dev/null 2>&1 </dev/null || true
+        # The registry reaches the disk when the wineserver that holds it ends.
+        WINEPREFIX="$template" wineserver -w
+        [ -f "$template/system.reg" ] || { echo "wineboot could not create $template"; exit 1; }
+      fi
+      rm -rf "$WINEPREFIX"
+      cp -a "$template" "$WINEPREFIX"
     fi
     # Keeps one wineserver up for the whole run; it answers 2 when one already is.
     wineserver -p >/dev/null 2>&1 </dev/null || true

@@ -212,8 +212,11 @@ SimulatedMachine ParseMachineFile(std::string_view text) {
       } else {
         endpointFailures.push_back({step, status, WideFromUtf8(last), number});
       }
+    } else if (keyword == "policy" && NextWord(rest) == "any-endpoint") {
+      machine.failures.policyAcceptsAnyEndpoint = true;
     } else {
-      machine.problems.push_back(LineProblem(number, L"a line starts with endpoint or fail"));
+      machine.problems.push_back(
+          LineProblem(number, L"a line starts with endpoint, fail or policy any-endpoint"));
     }
   }
 

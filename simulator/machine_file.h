@@ -23,6 +23,10 @@
 //   fail policy-empty [ID]
 //       Creating the policy object succeeds but yields no object.
 //
+//   policy any-endpoint
+//       The policy object shows or hides endpoints it was not told of, for use
+//       beside another platform's enumerator.
+//
 // SetEndpointVisibility changes STATE in the file, so changes last across runs.
 
 #include <string>

@@ -231,7 +231,8 @@ class SimulatedPolicyConfig : public ComObject<IPolicyConfig> {
     platform_.Record(L"SetEndpointVisibility " + id + L" " + std::to_wstring(visible));
     const std::optional<size_t> index = platform_.Find(id);
     if (!index) {
-      return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+      return platform_.Failures().policyAcceptsAnyEndpoint ? S_OK
+                                                           : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     }
     const HRESULT status = platform_.Endpoint(*index).visibilityStatus;
     if (FAILED(status)) {

@@ -49,6 +49,9 @@ struct PlatformFailures {
   HRESULT countStatus = S_OK;
   // With a failing count: what the call still writes (nothing when empty).
   std::optional<UINT> countWrittenOnFailure = std::nullopt;
+  // For standing beside another enumerator: identifiers this platform does not
+  // know are shown or hidden too (only the journal remembers them).
+  bool policyAcceptsAnyEndpoint = false;
 };
 
 enum class SimulatedClass { kEnumerator, kPolicyConfig };

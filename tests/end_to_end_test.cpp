@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/process_runner.h"
+#include "tests/quorvane_process.h"
 
 namespace {
 
@@ -35,76 +35,6 @@ const std::string kMachine =
 const std::string kSpeakersOff = "Playback: Speakers (High Definition Audio) -> DISABLED\r\n";
 const std::string kCableOff =
     "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> DISABLED\r\n";
-
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end - start));
-    start = end == std::string::npos ? text.size() : end + 1;
-  }
-  return lines;
-}
-
-struct Outcome {
-  DWORD exitCode;
-  std::string output;
-  std::vector<std::string> journal;
-  std::vector<std::string> ledger;
-  std::string machineAfter;
-};
-
-// A simulated machine in a fresh folder, made known to the simulator through
-// the environment that Quorvane.exe inherits.
-class SimulatedMachineFiles {
- public:
-  explicit SimulatedMachineFiles(const std::string& machine) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    wchar_t unique[MAX_PATH];
-    GetTempFileNameW(folder, L"qvm", 0, unique);
-    DeleteFileW(unique);
-    folder_ = std::wstring(unique) + L"\\";
-    CreateDirectoryW(folder_.c_str(), nullptr);
-    WriteWholeFile(Machine(), machine);
-    SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_MACHINE", Machine().c_str());
-    SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_JOURNAL", Journal().c_str());
-    SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_LEDGER", Ledger().c_str());
-  }
-  ~SimulatedMachineFiles() {
-    for (const std::wstring& file : {Machine(), Journal(), Ledger()}) {
-      DeleteFileW(file.c_str());
-    }
-    RemoveDirectoryW(folder_.c_str());
-  }
-  SimulatedMachineFiles(const SimulatedMachineFiles&) = delete;
-  SimulatedMachineFiles& operator=(const SimulatedMachineFiles&) = delete;
-
-  Outcome Run(const std::wstring& arguments, StandardOutput to = StandardOutput::kPipe) {
-    DeleteFileW(Journal().c_str());
-    DeleteFileW(Ledger().c_str());
-    const ProcessResult result = RunProgram(BuildFolder() + L"Quorvane.exe", arguments, to);
-    return {result.exitCode, result.output, LinesOf(ReadWholeFile(Journal())),
-            LinesOf(ReadWholeFile(Ledger())), ReadWholeFile(Machine())};
-  }
-
- private:
-  std::wstring Machine() const { return folder_ + L"machine.txt"; }
-  std::wstring Journal() const { return folder_ + L"journal.txt"; }
-  std::wstring Ledger() const { return folder_ + L"ledger.txt"; }
-  std::wstring folder_;
-};
-
-std::vector<std::string> Starting(const std::vector<std::string>& journal, const char* start) {
-  std::vector<std::string> entries;
-  for (const std::string& entry : journal) {
-    if (entry.rfind(start, 0) == 0) {
-      entries.push_back(entry);
-    }
-  }
-  return entries;
-}
 
 struct CommandCase {
   const char* title;

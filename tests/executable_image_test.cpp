@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/process_runner.h"
+#include "tests/quorvane_process.h"
 
 namespace {
 

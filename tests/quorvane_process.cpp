@@ -1,4 +1,4 @@
-#include "tests/process_runner.h"
+#include "tests/quorvane_process.h"
 
 #include <gtest/gtest.h>
 
@@ -90,4 +90,58 @@ ProcessResult RunProgram(const std::wstring& program, const std::wstring& argume
     DeleteFileW(outputFile.c_str());
   }
   return result;
+}
+
+namespace {
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    start = end == std::string::npos ? text.size() : end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+SimulatedMachineFiles::SimulatedMachineFiles(const std::string& machine) {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  wchar_t unique[MAX_PATH];
+  GetTempFileNameW(folder, L"qvm", 0, unique);
+  DeleteFileW(unique);
+  folder_ = std::wstring(unique) + L"\\";
+  CreateDirectoryW(folder_.c_str(), nullptr);
+  WriteWholeFile(Machine(), machine);
+  SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_MACHINE", Machine().c_str());
+  SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_JOURNAL", Journal().c_str());
+  SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_LEDGER", Ledger().c_str());
+}
+
+SimulatedMachineFiles::~SimulatedMachineFiles() {
+  for (const std::wstring& file : {Machine(), Journal(), Ledger()}) {
+    DeleteFileW(file.c_str());
+  }
+  RemoveDirectoryW(folder_.c_str());
+}
+
+Outcome SimulatedMachineFiles::Run(const std::wstring& arguments, StandardOutput to) {
+  DeleteFileW(Journal().c_str());
+  DeleteFileW(Ledger().c_str());
+  const ProcessResult result = RunProgram(BuildFolder() + L"Quorvane.exe", arguments, to);
+  return {result.exitCode, result.output, LinesOf(ReadWholeFile(Journal())),
+          LinesOf(ReadWholeFile(Ledger())), ReadWholeFile(Machine())};
+}
+
+std::vector<std::string> Starting(const std::vector<std::string>& journal, const char* start) {
+  std::vector<std::string> entries;
+  for (const std::string& entry : journal) {
+    if (entry.rfind(start, 0) == 0) {
+      entries.push_back(entry);
+    }
+  }
+  return entries;
 }
