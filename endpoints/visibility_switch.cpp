@@ -1,7 +1,7 @@
 #include "endpoints/visibility_switch.h"
 
 #include <cstdint>
-#include <cwchar>
+#include <string_view>
 
 #include <objbase.h>
 #include <propidl.h>
@@ -106,7 +106,9 @@ bool SwitchIfMatching(IMMDevice& device, EDataFlow flow, const wchar_t* nameSubs
     return false;
   }
   LPCWSTR name = friendlyName.String();
-  if (name == nullptr || std::wcsstr(name, nameSubstring) == nullptr) {
+  // A plain search of our own: some runtimes' wcsstr find nothing in an empty
+  // name, where an empty substring must still match.
+  if (name == nullptr || std::wstring_view(name).find(nameSubstring) == std::wstring_view::npos) {
     return false;
   }
   return SetVisibility(endpointId.Get(), name, flow, visible);

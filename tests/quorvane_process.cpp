@@ -35,15 +35,24 @@ void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 }
 
 ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                         StandardOutput to) {
+                         StandardOutput to, const std::wstring& currentFolder) {
   ProcessResult result = {~0u, {}};
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   HANDLE readEnd = nullptr;
   HANDLE childOutput = INVALID_HANDLE_VALUE;
   std::wstring outputFile;
-  if (to == StandardOutput::kPipe) {
+  if (to == StandardOutput::kPipe || to == StandardOutput::kPipeWithoutReader) {
     EXPECT_TRUE(CreatePipe(&readEnd, &childOutput, &inheritable, 0));
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    if (to == StandardOutput::kPipeWithoutReader) {
+      CloseHandle(readEnd);
+      readEnd = nullptr;
+    }
+  } else if (to == StandardOutput::kFullDevice) {
+    // Wine maps drive Z: to the Unix root, where /dev/full refuses every write.
+    childOutput = CreateFileW(L"Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_WRITE, &inheritable,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, childOutput) << "no full device to write to";
   } else if (to == StandardOutput::kFile) {
     wchar_t folder[MAX_PATH];
     wchar_t file[MAX_PATH];
@@ -63,7 +72,9 @@ ProcessResult RunProgram(const std::wstring& program, const std::wstring& argume
   std::wstring commandLine = L"\"" + program + L"\" " + arguments;
   PROCESS_INFORMATION process = {};
   const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                      0, nullptr, nullptr, &startup, &process);
+                                      0, nullptr,
+                                      currentFolder.empty() ? nullptr : currentFolder.c_str(),
+                                      &startup, &process);
   if (childOutput != INVALID_HANDLE_VALUE) {
     CloseHandle(childOutput);
   }

@@ -5,7 +5,13 @@
 
 #include <windows.h>
 
-enum class StandardOutput { kPipe, kFile, kClosed };
+enum class StandardOutput {
+  kPipe,
+  kFile,
+  kClosed,
+  kPipeWithoutReader,  // the reading end is gone before the program starts
+  kFullDevice,         // every write fails for want of space (/dev/full)
+};
 
 struct ProcessResult {
   DWORD exitCode;
@@ -18,7 +24,8 @@ std::wstring BuildFolder();
 // Starts `program` with the raw command line `"program" arguments`, so that the
 // runtime's own argument splitting is part of what is tested, and waits for it.
 ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                         StandardOutput to = StandardOutput::kPipe);
+                         StandardOutput to = StandardOutput::kPipe,
+                         const std::wstring& currentFolder = {});
 
 std::string ReadWholeFile(const std::wstring& path);
 void WriteWholeFile(const std::wstring& path, const std::string& bytes);

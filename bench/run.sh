@@ -1,0 +1,58 @@
+#!/bin/sh
+# Measures Quorvane.exe under Wine against the simulated audio stack with 1, 100,
+# 1,000 and 10,000 endpoints, every one matching and none matching, beside a
+# floor: the same program with its output taken out, which makes exactly the
+# same platform calls. The two run alternately, REPEAT times each (default 5);
+# the table gives median wall time and peak resident memory.
+# usage: bench/run.sh [REPEAT]
+set -eu
+cd "$(dirname "$0")/.."
+repeat=${1:-5}
+./scripts/install-deps.sh
+command -v /usr/bin/time >/dev/null 2>&1 || {
+  if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+  $sudo apt-get install -y -q time >/dev/null
+}
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw --target Quorvane QuorvaneFloor QuorvaneAudioSimulator >/dev/null
+
+work="$PWD/build/mingw/bench"
+mkdir -p "$work"
+export WINEPREFIX="$PWD/build/mingw/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/build/mingw/QuorvaneAudioSimulator.dll" >/dev/null
+trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
+QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$work/machine.txt")
+export QUORVANE_SIMULATOR_MACHINE
+
+# One run, its output going to a file as a script's would: prints "milliseconds
+# kibibytes". The machine is laid anew each time, so every run makes the same
+# changes.
+measure() {
+  cp "$work/machine-$1.txt" "$work/machine.txt"
+  start=$(date +%s%N)
+  # Status 2 (nothing matched) is part of what is measured, not an error here.
+  /usr/bin/time -f %M -o "$work/rss" wine "$2" disable render "$3" >"$work/output" || true
+  end=$(date +%s%N)
+  echo "$(( (end - start) / 1000000 )) $(tail -n 1 "$work/rss")"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+echo "Quorvane.exe $(stat -c %s build/mingw/Quorvane.exe) bytes; $(nproc) cores; $(uname -m); $(wine --version)"
+echo "endpoints | matching | Quorvane ms | floor ms | ratio | Quorvane KiB | floor KiB"
+for count in 1 100 1000 10000; do
+  awk -v n="$count" 'BEGIN { for (i = 0; i < n; i++)
+    printf "endpoint render active {s%d} Speakers %d (Simulated Audio)\n", i, i }' > "$work/machine-$count.txt"
+  for mode in all none; do
+    if [ "$mode" = all ]; then substring="Speakers"; else substring="Headphones"; fi
+    : > "$work/tool"; : > "$work/floor"
+    for _ in $(seq "$repeat"); do
+      measure "$count" build/mingw/Quorvane.exe "$substring" >> "$work/tool"
+      measure "$count" build/mingw/QuorvaneFloor.exe "$substring" >> "$work/floor"
+    done
+    tool_ms=$(cut -d' ' -f1 "$work/tool" | median); floor_ms=$(cut -d' ' -f1 "$work/floor" | median)
+    tool_kb=$(cut -d' ' -f2 "$work/tool" | median); floor_kb=$(cut -d' ' -f2 "$work/floor" | median)
+    ratio=$(awk -v a="$tool_ms" -v b="$floor_ms" 'BEGIN { printf "%.2f", a / b }')
+    echo "$count | $mode | $tool_ms | $floor_ms | $ratio | $tool_kb | $floor_kb"
+  done
+done
