@@ -27,9 +27,9 @@ register() {
 case "$action" in
   start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      # Booting a prefix takes 10-60 s; it is done once, and every other prefix
-      # beside it starts as a copy.
-      template="$(dirname "$WINEPREFIX")/wineprefix-template"
+      # Booting a prefix takes 10-60 s; it is done once for every build folder
+      # beside it, and each prefix starts as a copy.
+      template="$(dirname "$(dirname "$WINEPREFIX")")/wineprefix-template"
       if [ ! -f "$template/system.reg" ]; then
         rm -rf "$template"
         # Without the 32-bit half of Wine, wineboot complains about syswow64 and
