@@ -2,7 +2,7 @@
 # Installs, on Debian 12, what building Quorvane and running it under Wine need.
 # Does nothing when everything is already there.
 set -eu
-packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest pulseaudio"
+packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest pulseaudio zip"
 
 missing=""
 for package in $packages; do

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -92,6 +93,37 @@ TEST_F(ExecutableImage, ManifestAsksForTheInvokersRightsAndNoUiAccess) {
   EXPECT_NE(std::string::npos,
             manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"))
       << manifest;
+}
+
+std::wstring VersionString(const std::vector<char>& block, const wchar_t* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+  if (!VerQueryValueW(block.data(), path.c_str(), &value, &length) || length == 0) {
+    return L"(missing)";
+  }
+  return std::wstring(static_cast<const wchar_t*>(value));
+}
+
+TEST_F(ExecutableImage, CarriesTheVersionOfTheBuild) {
+  const std::wstring path = BuildFolder() + L"Quorvane.exe";
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
+  ASSERT_NE(0u, size) << "no version resource";
+  std::vector<char> block(size);
+  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+  EXPECT_EQ(L"Quorvane", VersionString(block, L"ProductName"));
+  EXPECT_EQ(L"Quorvane.exe", VersionString(block, L"OriginalFilename"));
+  EXPECT_NE(L"(missing)", VersionString(block, L"FileDescription"));
+  EXPECT_EQ(QUORVANE_VERSION, VersionString(block, L"FileVersion"));
+  EXPECT_EQ(QUORVANE_VERSION, VersionString(block, L"ProductVersion"));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::wstring numbers = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(HIWORD(fixed->dwFileVersionLS));
+  EXPECT_EQ(QUORVANE_VERSION, numbers);
 }
 
 }  // namespace
