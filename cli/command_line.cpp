@@ -30,7 +30,7 @@ struct FlowKeyword {
 };
 
 constexpr FlowKeyword kFlowKeywords[] = {
-    {L"render", eRender},     {L"playback", eRender},  {L"capture", eCapture},
+    {L"render", eRender},     {L"playback", eRender}, {L"capture", eCapture},
     {L"recording", eCapture}, {L"record", eCapture},
 };
 
@@ -60,10 +60,12 @@ void PrintUsage() {
   PrintMessage({L"Usage:\n"});
   PrintMessage({L"  Quorvane.exe enable|disable render|capture \"Name substring\"\n\n"});
   PrintMessage({L"Examples:\n"});
-  PrintMessage({L"  Quorvane.exe disable render  "
-                L"\"Cable Input - Virtual Speakers (VB-Audio Virtual Cable)\"\n"});
-  PrintMessage({L"  Quorvane.exe enable  capture "
-                L"\"Cable Output - Virtual Microphone (VB-Audio Virtual Cable)\"\n"});
+  PrintMessage(
+      {L"  Quorvane.exe disable render  "
+       L"\"Cable Input - Virtual Speakers (VB-Audio Virtual Cable)\"\n"});
+  PrintMessage(
+      {L"  Quorvane.exe enable  capture "
+       L"\"Cable Output - Virtual Microphone (VB-Audio Virtual Cable)\"\n"});
 }
 
 int RunCommandLine(int argc, const wchar_t* const argv[]) {

@@ -125,8 +125,7 @@ SwitchOutcome SwitchEveryMatch(EDataFlow flow, const wchar_t* nameSubstring, boo
   // Every state, hidden (disabled) endpoints included, so that enable can find
   // again what an earlier disable hid.
   ComPtr<IMMDeviceCollection> endpoints;
-  const HRESULT enumerated =
-      enumerator->EnumAudioEndpoints(flow, DEVICE_STATEMASK_ALL, &endpoints);
+  const HRESULT enumerated = enumerator->EnumAudioEndpoints(flow, DEVICE_STATEMASK_ALL, &endpoints);
   if (FAILED(enumerated) || !endpoints) {
     PrintFailure(L"EnumAudioEndpoints failed", enumerated);
     return SwitchOutcome::kSetUpFailed;

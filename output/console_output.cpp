@@ -17,22 +17,24 @@ char ConsoleByte(wchar_t unit) { return unit <= 0xFF ? static_cast<char>(unit) :
 }  // namespace
 
 void PrintMessage(std::initializer_list<std::wstring_view> pieces) {
+  // Write failures are not looked at: a run makes the same changes and ends
+  // with the same status whether or not anybody can read what it prints.
   char chunk[kChunkBytes];
   std::size_t used = 0;
   for (std::wstring_view piece : pieces) {
     for (wchar_t unit : piece) {
       if (used == kChunkBytes) {
-        std::fwrite(chunk, 1, used, stdout);
+        (void)std::fwrite(chunk, 1, used, stdout);
         used = 0;
       }
       chunk[used++] = ConsoleByte(unit);
     }
   }
-  std::fwrite(chunk, 1, used, stdout);
+  (void)std::fwrite(chunk, 1, used, stdout);
   // A console shows each message as soon as it is printed; pipes and files keep
   // the runtime's block buffering, which matters when thousands of lines go out.
   if (_isatty(_fileno(stdout))) {
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
   }
 }
 

@@ -10,8 +10,7 @@
 // UTF-16 code unit up to U+00FF is written as the byte of that value and each
 // one above as '?', so a name with characters the console cannot show is never
 // cut short. Pieces are never read as formats, so a '%' prints as it is. Line
-// feeds become CR LF in the stream's text mode. The write's success is of no
-// consequence: a run goes on whether or not anybody reads its output.
+// feeds become CR LF in the stream's text mode.
 void PrintMessage(std::initializer_list<std::wstring_view> pieces);
 
 // Eight upper-case hexadecimal digits, for printing a status as its bit pattern.

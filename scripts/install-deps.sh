@@ -1,8 +1,10 @@
 #!/bin/sh
-# Installs, on Debian 12, what building Quorvane and running it under Wine need.
+# Installs, on Debian 12, what building Quorvane, running it under Wine and
+# checking it need.
 # Does nothing when everything is already there.
 set -eu
-packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest pulseaudio zip"
+packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest
+  clang lld clang-format clang-tidy pulseaudio zip"
 
 missing=""
 for package in $packages; do

@@ -1,6 +1,13 @@
 #!/bin/sh
-# Builds Quorvane and every test program for Windows x64, then runs all tests under Wine.
+# Builds Quorvane and every test program for Windows x64 with g++ and with clang,
+# runs all tests under Wine (the unit tests once more under the undefined-
+# behaviour sanitizer), checks the house style and that the release package is
+# reproducible.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-exec cmake --workflow --preset mingw
+./scripts/check-style.sh
+cmake --workflow --preset mingw
+cmake --workflow --preset clang
+cmake --workflow --preset clang-ubsan
+./scripts/check-reproducible.sh

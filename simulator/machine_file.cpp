@@ -79,11 +79,21 @@ bool DecodeName(std::string_view raw, std::wstring& name) {
       return false;
     }
     switch (wide[i]) {
-      case L'\\': name.push_back(L'\\'); break;
-      case L'n': name.push_back(L'\n'); break;
-      case L'r': name.push_back(L'\r'); break;
-      case L't': name.push_back(L'\t'); break;
-      case L'<': name.push_back(L'<'); break;
+      case L'\\':
+        name.push_back(L'\\');
+        break;
+      case L'n':
+        name.push_back(L'\n');
+        break;
+      case L'r':
+        name.push_back(L'\r');
+        break;
+      case L't':
+        name.push_back(L'\t');
+        break;
+      case L'<':
+        name.push_back(L'<');
+        break;
       case L'u': {
         if (i + 4 >= wide.size()) {
           return false;
@@ -129,8 +139,8 @@ std::string Utf8FromWide(std::wstring_view text) {
   const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                      length, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length,
+                      nullptr, nullptr);
   return narrow;
 }
 

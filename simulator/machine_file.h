@@ -46,7 +46,8 @@ SimulatedMachine ParseMachineFile(std::string_view text);
 
 // The same text with each endpoint line's state replaced by the endpoint's
 // current one; every other byte is kept.
-std::string WithCurrentStates(std::string_view text, const std::vector<SimulatedEndpoint>& endpoints);
+std::string WithCurrentStates(std::string_view text,
+                              const std::vector<SimulatedEndpoint>& endpoints);
 
 std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);

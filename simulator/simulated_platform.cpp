@@ -12,7 +12,7 @@ namespace {
 
 std::wstring Hex(DWORD value) {
   wchar_t text[16];
-  swprintf(text, 16, L"0x%lX", static_cast<unsigned long>(value));
+  (void)swprintf(text, 16, L"0x%lX", static_cast<unsigned long>(value));
   return text;
 }
 
@@ -58,8 +58,7 @@ namespace {
 template <typename Interface>
 class ComObject : public SimulatedObject, public Interface {
  public:
-  ComObject(SimulatedPlatform& platform, std::wstring label,
-             const IID& iid = __uuidof(Interface))
+  ComObject(SimulatedPlatform& platform, std::wstring label, const IID& iid = __uuidof(Interface))
       : SimulatedObject(platform, std::move(label)), iid_(iid) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) {
@@ -83,8 +82,7 @@ class ComObject : public SimulatedObject, public Interface {
 class SimulatedPropertyStore : public ComObject<IPropertyStore> {
  public:
   SimulatedPropertyStore(SimulatedPlatform& platform, size_t endpoint)
-      : ComObject(platform, L"store " + platform.Endpoint(endpoint).id),
-        endpoint_(endpoint) {}
+      : ComObject(platform, L"store " + platform.Endpoint(endpoint).id), endpoint_(endpoint) {}
   HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override {
     const std::wstring& id = platform_.Endpoint(endpoint_).id;
     const bool friendlyName =
@@ -127,8 +125,7 @@ class SimulatedPropertyStore : public ComObject<IPropertyStore> {
 class SimulatedDevice : public ComObject<IMMDevice> {
  public:
   SimulatedDevice(SimulatedPlatform& platform, size_t endpoint)
-      : ComObject(platform, L"device " + platform.Endpoint(endpoint).id),
-        endpoint_(endpoint) {}
+      : ComObject(platform, L"device " + platform.Endpoint(endpoint).id), endpoint_(endpoint) {}
   HRESULT STDMETHODCALLTYPE GetId(LPWSTR* id) override {
     const SimulatedEndpoint& endpoint = platform_.Endpoint(endpoint_);
     platform_.Record(L"GetId " + endpoint.id);
@@ -194,8 +191,7 @@ class SimulatedCollection : public ComObject<IMMDeviceCollection> {
 
 class SimulatedEnumerator : public ComObject<IMMDeviceEnumerator> {
  public:
-  explicit SimulatedEnumerator(SimulatedPlatform& platform)
-      : ComObject(platform, L"enumerator") {}
+  explicit SimulatedEnumerator(SimulatedPlatform& platform) : ComObject(platform, L"enumerator") {}
   HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD stateMask,
                                                IMMDeviceCollection** collection) override {
     platform_.Record(L"EnumAudioEndpoints flow=" + std::to_wstring(flow) + L" mask=" +
@@ -212,12 +208,11 @@ class SimulatedEnumerator : public ComObject<IMMDeviceEnumerator> {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(
-      IMMNotificationClient*) override {
+  HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(
-      IMMNotificationClient*) override {
+  HRESULT STDMETHODCALLTYPE
+  UnregisterEndpointNotificationCallback(IMMNotificationClient*) override {
     return E_NOTIMPL;
   }
 };

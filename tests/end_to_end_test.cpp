@@ -83,16 +83,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandCase{"QuotedSpaces", "", L"disable render \"USB Mic\"", NoMatch("USB Mic"), 2},
         CommandCase{"RunsOfBlanksSeparate", "", L"disable \t render  \t Mic  ", NoMatch("Mic"), 2},
-        CommandCase{"QuoteInsideAWord", "", L"disable render Spe\"ak ers\"",
-                    NoMatch("Speak ers"), 2},
+        CommandCase{"QuoteInsideAWord", "", L"disable render Spe\"ak ers\"", NoMatch("Speak ers"),
+                    2},
         CommandCase{"EmptyQuoted", "", L"disable render \"\"", NoMatch(""), 2},
         CommandCase{"DoubledQuoteInsideQuotes", "", L"disable render \"Say \"\"hi\"\"\"",
                     NoMatch("Say \"hi\""), 2},
         CommandCase{"BackslashQuoteIsAQuote", "", L"disable render Say\\\"hi\\\"",
                     NoMatch("Say\"hi\""), 2},
         CommandCase{"EvenBackslashesBeforeAQuoteHalve", "",
-                    L"disable render \"C:\\Program Files\\\\\"", NoMatch("C:\\Program Files\\"),
-                    2},
+                    L"disable render \"C:\\Program Files\\\\\"", NoMatch("C:\\Program Files\\"), 2},
         CommandCase{"FourBackslashesThenQuote", "", L"disable render a\\\\\\\\\"b c\"",
                     NoMatch("a\\\\b c"), 2},
         CommandCase{"OtherBackslashesAreLiteral", "", L"disable render back\\slash\\\\",
@@ -135,8 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
                     L"disable render Speakers",
                     "MMDeviceEnumerator CoCreateInstance failed (hr=0x80040154)\r\n", 2},
         CommandCase{"EnumerationRefused", kMachine + "fail enumerate 0x80070005\n",
-                    L"disable render Speakers", "EnumAudioEndpoints failed (hr=0x80070005)\r\n",
-                    2},
+                    L"disable render Speakers", "EnumAudioEndpoints failed (hr=0x80070005)\r\n", 2},
         CommandCase{"CountFails", kMachine + "fail count 0x80004005\n", L"disable render Speakers",
                     NoMatch("Speakers"), 2},
         CommandCase{"CountFailsButIsWritten", kMachine + "fail count 0x80004005 written=1\n",
@@ -168,26 +166,29 @@ INSTANTIATE_TEST_SUITE_P(
 // Names and substrings byte for byte: U+0000..U+00FF as that byte, anything
 // above as '?', and '%' as itself.
 const std::string kForeignNames =
-    "endpoint render active {e1} Haut-parleurs (R\xC3\xA9" "altek)\n"
+    "endpoint render active {e1} Haut-parleurs (R\xC3\xA9"
+    "altek)\n"
     "endpoint render active {e2} \xE6\x89\xAC\xE5\xA3\xB0\xE5\x99\xA8 (USB)\n"
     "endpoint render active {e3} Headset \xF0\x9F\x8E\xA7\n"
     "endpoint render active {e4} 100% %s %n %x\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Encoding, EndToEnd,
-    ::testing::Values(
-        CommandCase{"Names", kForeignNames, L"enable render \"\"",
-                    "Playback: Haut-parleurs (R\xE9" "altek) -> ENABLED\r\n"
-                    "Playback: ??? (USB) -> ENABLED\r\n"
-                    "Playback: Headset ?? -> ENABLED\r\n"
-                    "Playback: 100% %s %n %x -> ENABLED\r\n",
-                    0},
-        CommandCase{"MatchOnTheFullName", kForeignNames, L"disable render \u58F0\u5668",
-                    "Playback: ??? (USB) -> DISABLED\r\n", 0},
-        CommandCase{"PercentInSubstring", kForeignNames, L"disable render %s",
-                    "Playback: 100% %s %n %x -> DISABLED\r\n", 0},
-        CommandCase{"NoMatchSubstring", kForeignNames, L"disable render \"caf\u00E9 \u4E2D\U0001F3A7 %d\"",
-                    NoMatch("caf\xE9 ??? %d"), 2}),
+    ::testing::Values(CommandCase{"Names", kForeignNames, L"enable render \"\"",
+                                  "Playback: Haut-parleurs (R\xE9"
+                                  "altek) -> ENABLED\r\n"
+                                  "Playback: ??? (USB) -> ENABLED\r\n"
+                                  "Playback: Headset ?? -> ENABLED\r\n"
+                                  "Playback: 100% %s %n %x -> ENABLED\r\n",
+                                  0},
+                      CommandCase{"MatchOnTheFullName", kForeignNames,
+                                  L"disable render \u58F0\u5668",
+                                  "Playback: ??? (USB) -> DISABLED\r\n", 0},
+                      CommandCase{"PercentInSubstring", kForeignNames, L"disable render %s",
+                                  "Playback: 100% %s %n %x -> DISABLED\r\n", 0},
+                      CommandCase{"NoMatchSubstring", kForeignNames,
+                                  L"disable render \"caf\u00E9 \u4E2D\U0001F3A7 %d\"",
+                                  NoMatch("caf\xE9 ??? %d"), 2}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.title; });
 
 TEST(SimulatedMachine, HiddenEndpointIsFoundAgainByEnable) {
@@ -207,12 +208,22 @@ TEST(SimulatedMachine, HiddenEndpointIsFoundAgainByEnable) {
 TEST(SimulatedMachine, EverythingIsGivenBackInReverseOrder) {
   SimulatedMachineFiles files("endpoint render active {r1} Speakers\n");
   const Outcome outcome = files.Run(L"disable render Speakers");
-  const std::vector<std::string> expected = {
-      "CoCreateInstance MMDeviceEnumerator", "EnumAudioEndpoints flow=0 mask=0xF",
-      "GetCount", "Item 0", "GetId {r1}", "OpenPropertyStore {r1} mode=0x0",
-      "GetValue {r1} FriendlyName", "CoCreateInstance PolicyConfig",
-      "SetEndpointVisibility {r1} 0", "release policy", "free name {r1}", "release store {r1}",
-      "free id {r1}", "release device {r1}", "release collection", "release enumerator"};
+  const std::vector<std::string> expected = {"CoCreateInstance MMDeviceEnumerator",
+                                             "EnumAudioEndpoints flow=0 mask=0xF",
+                                             "GetCount",
+                                             "Item 0",
+                                             "GetId {r1}",
+                                             "OpenPropertyStore {r1} mode=0x0",
+                                             "GetValue {r1} FriendlyName",
+                                             "CoCreateInstance PolicyConfig",
+                                             "SetEndpointVisibility {r1} 0",
+                                             "release policy",
+                                             "free name {r1}",
+                                             "release store {r1}",
+                                             "free id {r1}",
+                                             "release device {r1}",
+                                             "release collection",
+                                             "release enumerator"};
   EXPECT_EQ(expected, outcome.journal);
 }
 

@@ -56,13 +56,14 @@ TEST_F(ExecutableImage, IsA64BitConsoleProgram) {
 }
 
 TEST_F(ExecutableImage, ImportsOnlyWindowsSystemDlls) {
-  const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll", "ole32.dll",
-                                        "advapi32.dll", "user32.dll"};
+  const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll", "ole32.dll", "advapi32.dll",
+                                        "user32.dll"};
   const IMAGE_DATA_DIRECTORY& directory =
       nt_->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   ASSERT_NE(0u, directory.VirtualAddress);
   std::set<std::string> imported;
-  for (size_t offset = OffsetOf(directory.VirtualAddress);; offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+  for (size_t offset = OffsetOf(directory.VirtualAddress);;
+       offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
     const auto* descriptor = At<IMAGE_IMPORT_DESCRIPTOR>(offset);
     ASSERT_NE(nullptr, descriptor);
     if (descriptor->Name == 0) {

@@ -16,11 +16,11 @@ FakeAudioPlatform::FakeAudioPlatform(std::vector<SimulatedEndpoint> endpoints,
   // their only references.
   IClassFactory* enumeratorFactory = NewClassFactory(SimulatedClass::kEnumerator);
   IClassFactory* policyFactory = NewClassFactory(SimulatedClass::kPolicyConfig);
-  EXPECT_EQ(S_OK, CoRegisterClassObject(kMMDeviceEnumeratorClassId, enumeratorFactory,
-                                        CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                        &enumeratorCookie_));
-  EXPECT_EQ(S_OK, CoRegisterClassObject(kPolicyConfigClassId, policyFactory,
-                                        CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &policyCookie_));
+  EXPECT_EQ(S_OK,
+            CoRegisterClassObject(kMMDeviceEnumeratorClassId, enumeratorFactory,
+                                  CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &enumeratorCookie_));
+  EXPECT_EQ(S_OK, CoRegisterClassObject(kPolicyConfigClassId, policyFactory, CLSCTX_INPROC_SERVER,
+                                        REGCLS_MULTIPLEUSE, &policyCookie_));
   enumeratorFactory->Release();
   policyFactory->Release();
 }
@@ -36,7 +36,7 @@ StdoutCapture::StdoutCapture() {
   GetTempPathW(MAX_PATH, folder);
   GetTempFileNameW(folder, L"qvo", 0, file);
   path_ = file;
-  std::fflush(stdout);
+  (void)std::fflush(stdout);
   // Text mode, as the runtime gives a program its standard output.
   const int captured = _wopen(path_.c_str(), _O_WRONLY | _O_TRUNC | _O_TEXT);
   savedStdout_ = _dup(_fileno(stdout));
@@ -48,7 +48,7 @@ std::string StdoutCapture::Finish() {
   if (savedStdout_ < 0) {
     return {};
   }
-  std::fflush(stdout);
+  (void)std::fflush(stdout);
   _dup2(savedStdout_, _fileno(stdout));
   _close(savedStdout_);
   savedStdout_ = -1;
@@ -59,7 +59,7 @@ std::string StdoutCapture::Finish() {
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
       bytes.append(buffer, got);
     }
-    std::fclose(file);
+    (void)std::fclose(file);
   }
   DeleteFileW(path_.c_str());
   return bytes;

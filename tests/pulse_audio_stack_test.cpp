@@ -65,9 +65,8 @@ TEST(PulseAudioWithPolicy, DisablesExactlyTheMatchingPlaybackEndpoint) {
   ASSERT_FALSE(cable.empty()) << "Wine's enumerator does not see the PulseAudio sinks";
   SimulatedMachineFiles files(kPolicyBesideWine);
   const Outcome outcome = files.Run(L"disable render \"Virtual\"");
-  EXPECT_EQ(
-      "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> DISABLED\r\n",
-      outcome.output);
+  EXPECT_EQ("Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> DISABLED\r\n",
+            outcome.output);
   EXPECT_EQ(0u, outcome.exitCode);
   EXPECT_EQ(std::vector<std::string>{"SetEndpointVisibility " + cable + " 0"},
             Starting(outcome.journal, "SetEndpointVisibility"));
@@ -91,7 +90,10 @@ TEST(PulseAudioWithPolicy, RecordingListsTheMonitors) {
 TEST(PulseAudioWithPolicy, MatchesTheFullNameAndPrintsWhatTheConsoleCanShow) {
   SimulatedMachineFiles files(kPolicyBesideWine);
   const Outcome outcome = files.Run(L"disable render \u626C\u58F0\u5668");
-  EXPECT_EQ("Playback: Haut-parleurs (R\xE9" "altek) ??? -> DISABLED\r\n", outcome.output);
+  EXPECT_EQ(
+      "Playback: Haut-parleurs (R\xE9"
+      "altek) ??? -> DISABLED\r\n",
+      outcome.output);
   EXPECT_EQ(0u, outcome.exitCode);
 }
 
@@ -99,10 +101,11 @@ TEST(PulseAudioWithPolicy, MatchesTheFullNameAndPrintsWhatTheConsoleCanShow) {
 TEST(PulseAudioWithoutPolicy, EveryMatchFailsThenTheNoMatchLine) {
   const ProcessResult result =
       RunProgram(BuildFolder() + L"Quorvane.exe", L"disable render Speakers");
-  EXPECT_EQ("PolicyConfig CoCreateInstance failed (hr=0x80040154)\r\n"
-            "PolicyConfig CoCreateInstance failed (hr=0x80040154)\r\n"
-            "No endpoints matched substring \"Speakers\" in Playback list.\r\n",
-            result.output);
+  EXPECT_EQ(
+      "PolicyConfig CoCreateInstance failed (hr=0x80040154)\r\n"
+      "PolicyConfig CoCreateInstance failed (hr=0x80040154)\r\n"
+      "No endpoints matched substring \"Speakers\" in Playback list.\r\n",
+      result.output);
   EXPECT_EQ(2u, result.exitCode);
 }
 

@@ -2,6 +2,26 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// These tests register classes and write files that only a private Wine prefix
+// may hold, and on Windows itself Quorvane.exe would act on the machine's own
+// devices: they refuse to run anywhere but under Wine.
+class RequiresWine : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
+      GTEST_FAIL() << "These tests run Quorvane.exe against a private Wine prefix and would "
+                      "change this machine's audio devices. Run them under Wine, as ctest "
+                      "does on Linux (scripts/test.sh).";
+    }
+  }
+};
+
+::testing::Environment* const kRequiresWine = ::testing::AddGlobalTestEnvironment(new RequiresWine);
+
+}  // namespace
+
 std::wstring BuildFolder() {
   wchar_t self[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -11,8 +31,8 @@ std::wstring BuildFolder() {
 
 std::string ReadWholeFile(const std::wstring& path) {
   std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return bytes;
   }
@@ -71,10 +91,9 @@ ProcessResult RunProgram(const std::wstring& program, const std::wstring& argume
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   std::wstring commandLine = L"\"" + program + L"\" " + arguments;
   PROCESS_INFORMATION process = {};
-  const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                      0, nullptr,
-                                      currentFolder.empty() ? nullptr : currentFolder.c_str(),
-                                      &startup, &process);
+  const BOOL started =
+      CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &process);
   if (childOutput != INVALID_HANDLE_VALUE) {
     CloseHandle(childOutput);
   }

@@ -67,8 +67,8 @@ std::wstring RandomArgument(std::mt19937& random, size_t length) {
 }
 
 TEST(HostileCommandLine, RandomArgumentsNeverCrash) {
-  static const wchar_t* const kWords[] = {L"enable", L"DISABLE", L"render", L"capture",
-                                          L"Record", L"Speakers", L"\"\"", L"e"};
+  static const wchar_t* const kWords[] = {L"enable", L"DISABLE",  L"render", L"capture",
+                                          L"Record", L"Speakers", L"\"\"",   L"e"};
   std::mt19937 random(20261206);
   std::uniform_int_distribution<int> count(0, 5);
   std::uniform_int_distribution<int> pick(0, 9);
@@ -78,7 +78,8 @@ TEST(HostileCommandLine, RandomArgumentsNeverCrash) {
     std::wstring arguments;
     for (int argument = count(random); argument > 0; --argument) {
       const int choice = pick(random);
-      arguments += choice < 8 ? std::wstring(kWords[choice]) : RandomArgument(random, length(random));
+      arguments +=
+          choice < 8 ? std::wstring(kWords[choice]) : RandomArgument(random, length(random));
       arguments += L' ';
     }
     ExpectStatusAgreesWithOutput(files.Run(arguments), arguments);
@@ -91,8 +92,8 @@ TEST(HostileCommandLine, LongestPossibleArguments) {
   // The whole command line, program path included, stays under 32,767 units.
   const std::wstring huge = RandomArgument(random, 30000);
   for (const std::wstring& arguments :
-       {L"disable render \"" + std::wstring(30000, L'S') + L"\"", L"enable capture " + huge,
-        huge, L"disable render Speakers " + huge}) {
+       {L"disable render \"" + std::wstring(30000, L'S') + L"\"", L"enable capture " + huge, huge,
+        L"disable render Speakers " + huge}) {
     ExpectStatusAgreesWithOutput(files.Run(arguments), arguments);
   }
 }
@@ -104,9 +105,10 @@ TEST(HostileCommandLine, ThousandsOfArguments) {
     arguments += L" x";
   }
   const Outcome outcome = files.Run(arguments);
-  EXPECT_EQ("Playback: Speakers (High Definition Audio) -> DISABLED\r\n"
-            "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> DISABLED\r\n",
-            outcome.output);
+  EXPECT_EQ(
+      "Playback: Speakers (High Definition Audio) -> DISABLED\r\n"
+      "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> DISABLED\r\n",
+      outcome.output);
   EXPECT_EQ(0u, outcome.exitCode);
 }
 
@@ -144,16 +146,18 @@ TEST_P(HostileName, PrintsAsTheEncodingRulesSay) {
 
 INSTANTIATE_TEST_SUITE_P(
     FromThePlatform, HostileName,
-    ::testing::Values(
-        NameCase{"Empty", "", L""},
-        NameCase{"VeryLong", std::string(40000, 'n'), std::wstring(40000, L'n')},
-        NameCase{"UnpairedHighSurrogate", "A\\uD800B", L"A\xD800" L"B"},
-        NameCase{"UnpairedLowSurrogate", "\\uDFFF end", L"\xDFFF end"},
-        NameCase{"ControlCharacters", "tab\\tcr\\rlf\\nbell\\u0007esc\\u001B",
-                 L"tab\tcr\rlf\nbell\x07" L"esc\x1B"},
-        NameCase{"CutShortAtNul", "before\\u0000after", L"before"},
-        NameCase{"FormatSequences", "%s%n%p%ls%08X%%%", L"%s%n%p%ls%08X%%%"},
-        NameCase{"LatinOneEdges", "\\u0080\\u00FF\\u0100", L"\x80\xFF?"}),
+    ::testing::Values(NameCase{"Empty", "", L""},
+                      NameCase{"VeryLong", std::string(40000, 'n'), std::wstring(40000, L'n')},
+                      NameCase{"UnpairedHighSurrogate", "A\\uD800B",
+                               L"A\xD800"
+                               L"B"},
+                      NameCase{"UnpairedLowSurrogate", "\\uDFFF end", L"\xDFFF end"},
+                      NameCase{"ControlCharacters", "tab\\tcr\\rlf\\nbell\\u0007esc\\u001B",
+                               L"tab\tcr\rlf\nbell\x07"
+                               L"esc\x1B"},
+                      NameCase{"CutShortAtNul", "before\\u0000after", L"before"},
+                      NameCase{"FormatSequences", "%s%n%p%ls%08X%%%", L"%s%n%p%ls%08X%%%"},
+                      NameCase{"LatinOneEdges", "\\u0080\\u00FF\\u0100", L"\x80\xFF?"}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.title; });
 
 struct OutputCase {
@@ -221,8 +225,8 @@ TEST(PlantedDlls, AreNeverLoadedFromTheProgramsOrTheCurrentFolder) {
   ASSERT_TRUE(CopyFileW((BuildFolder() + L"Quorvane.exe").c_str(), program.c_str(), FALSE));
   for (const wchar_t* name : kPlantedNames) {
     for (const std::wstring& folder : {programFolder, currentFolder}) {
-      ASSERT_TRUE(CopyFileW((BuildFolder() + L"planted.dll").c_str(), (folder + name).c_str(),
-                            FALSE));
+      ASSERT_TRUE(
+          CopyFileW((BuildFolder() + L"planted.dll").c_str(), (folder + name).c_str(), FALSE));
     }
   }
   // The marker shows a load: this test's own load of one leaves it.
@@ -233,8 +237,8 @@ TEST(PlantedDlls, AreNeverLoadedFromTheProgramsOrTheCurrentFolder) {
   DeleteFileW((control + L".loaded").c_str());
 
   for (const wchar_t* arguments : {L"disable render Speakers", L"enable capture \"\""}) {
-    const ProcessResult result = RunProgram(program, arguments, StandardOutput::kPipe,
-                                            currentFolder);
+    const ProcessResult result =
+        RunProgram(program, arguments, StandardOutput::kPipe, currentFolder);
     EXPECT_TRUE(result.exitCode == 0 || result.exitCode == 2) << result.exitCode;
   }
   std::vector<std::wstring> loaded = Markers(programFolder);

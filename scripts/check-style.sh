@@ -1,0 +1,31 @@
+#!/bin/sh
+# Fails when the tree strays from the house rules: clang-format's layout,
+# clang-tidy's checks (with the clang build's compile commands) and the
+# .editorconfig basics (UTF-8 text with LF endings, a final newline, no
+# trailing blanks, no tabs in C++).
+set -eu
+cd "$(dirname "$0")/.."
+failed=0
+sources=$(git ls-files '*.cpp' '*.h')
+
+clang-format --dry-run --Werror $sources || failed=1
+
+cmake --preset clang >/dev/null
+# Two at a time: the machines this runs on have two cores.
+tidy_log=build/clang/clang-tidy.log
+printf '%s\n' $(git ls-files '*.cpp') |
+  xargs -P 2 -n 4 clang-tidy --quiet -p build/clang >"$tidy_log" 2>&1 || failed=1
+grep -v -E '^[0-9]+ warnings? generated\.$' "$tidy_log" || true
+
+for file in $(git ls-files | grep -v -E '\.(md)$'); do
+  [ -f "$file" ] || continue
+  if grep -q "$(printf '\r')" "$file"; then echo "$file: CR LF line endings"; failed=1; fi
+  if grep -q -E '[[:blank:]]+$' "$file"; then echo "$file: trailing blanks"; failed=1; fi
+  if [ -s "$file" ] && [ -n "$(tail -c 1 "$file")" ]; then echo "$file: no final newline"; failed=1; fi
+done
+for file in $sources; do
+  if grep -q "$(printf '\t')" "$file"; then echo "$file: tabs"; failed=1; fi
+done
+
+[ "$failed" -eq 0 ] && echo "Style: clang-format, clang-tidy and .editorconfig are clean."
+exit $failed
