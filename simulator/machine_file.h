@@ -20,6 +20,8 @@
 //       item, id, open, value   Item, GetId (leaves the id null),
 //                               OpenPropertyStore, GetValue
 //       policy, visibility      creating the policy object, SetEndpointVisibility
+//       STATUS 1 (S_FALSE) makes enumerator, enumerate, item and open succeed
+//       without handing out an object.
 //   fail policy-empty [ID]
 //       Creating the policy object succeeds but yields no object.
 //

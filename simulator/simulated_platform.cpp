@@ -10,6 +10,10 @@
 
 namespace {
 
+// A failure, or S_FALSE: a step told to answer S_FALSE claims success and still
+// hands out no object, which a careful caller must not use.
+bool HandsOutNothing(HRESULT status) { return FAILED(status) || status == S_FALSE; }
+
 std::wstring Hex(DWORD value) {
   wchar_t text[16];
   (void)swprintf(text, 16, L"0x%lX", static_cast<unsigned long>(value));
@@ -138,7 +142,7 @@ class SimulatedDevice : public ComObject<IMMDevice> {
     platform_.Record(L"OpenPropertyStore " + platform_.Endpoint(endpoint_).id + L" mode=" +
                      Hex(access));
     const HRESULT status = platform_.Endpoint(endpoint_).openStatus;
-    if (FAILED(status)) {
+    if (HandsOutNothing(status)) {
       *store = nullptr;
       return status;
     }
@@ -178,7 +182,7 @@ class SimulatedCollection : public ComObject<IMMDeviceCollection> {
     }
     const size_t endpoint = members_[index];
     const HRESULT status = platform_.Endpoint(endpoint).itemStatus;
-    if (FAILED(status)) {
+    if (HandsOutNothing(status)) {
       return status;
     }
     *device = platform_.Make<SimulatedDevice>(endpoint);
@@ -198,7 +202,7 @@ class SimulatedEnumerator : public ComObject<IMMDeviceEnumerator> {
                      Hex(stateMask));
     *collection = nullptr;
     const HRESULT status = platform_.Failures().enumerateStatus;
-    if (FAILED(status)) {
+    if (HandsOutNothing(status)) {
       return status;
     }
     *collection = platform_.Make<SimulatedCollection>(platform_.Select(flow, stateMask));
@@ -263,7 +267,8 @@ class SimulatedClassFactory : public ComObject<IClassFactory> {
     if (made_ == SimulatedClass::kEnumerator) {
       platform_.Record(L"CoCreateInstance MMDeviceEnumerator");
       const HRESULT status = platform_.Failures().enumeratorStatus;
-      return FAILED(status) ? status : Hand(platform_.Make<SimulatedEnumerator>(), iid, out);
+      return HandsOutNothing(status) ? status
+                                     : Hand(platform_.Make<SimulatedEnumerator>(), iid, out);
     }
     platform_.Record(L"CoCreateInstance PolicyConfig");
     if (platform_.currentEndpoint) {

@@ -31,7 +31,8 @@ struct SimulatedEndpoint {
   // Empty: derived from the endpoint's place in the list.
   std::wstring id = {};
 
-  // How this endpoint answers each step; S_OK is a working step.
+  // How this endpoint answers each step; S_OK is a working step, S_FALSE for
+  // Item or OpenPropertyStore a success that hands out no object.
   HRESULT itemStatus = S_OK;
   HRESULT idStatus = S_OK;
   bool idLeftNull = false;
@@ -42,7 +43,8 @@ struct SimulatedEndpoint {
   HRESULT visibilityStatus = S_OK;
 };
 
-// The steps that fail for the whole run rather than for one endpoint.
+// The steps that fail for the whole run rather than for one endpoint; S_FALSE
+// for creating the enumerator or EnumAudioEndpoints hands out no object.
 struct PlatformFailures {
   HRESULT enumeratorStatus = S_OK;
   HRESULT enumerateStatus = S_OK;
