@@ -15,6 +15,7 @@
 #include "endpoints/audio_platform.h"
 #include "simulator/machine_file.h"
 #include "simulator/simulated_platform.h"
+#include "simulator/whole_file.h"
 
 namespace {
 
@@ -22,32 +23,6 @@ std::wstring Variable(const wchar_t* name) {
   wchar_t value[MAX_PATH * 2];
   const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH * 2);
   return length > 0 && length < MAX_PATH * 2 ? std::wstring(value, length) : std::wstring();
-}
-
-bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return false;
-  }
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    bytes.append(buffer, got);
-  }
-  CloseHandle(file);
-  return true;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return;
-  }
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
 }
 
 std::string Lines(const std::vector<std::wstring>& lines) {
@@ -69,9 +44,10 @@ class Simulator {
     SimulatedMachine machine;
     if (machinePath_.empty()) {
       problems_.push_back(L"QUORVANE_SIMULATOR_MACHINE is not set");
-    } else if (!ReadFileBytes(machinePath_, machineText_)) {
+    } else if (std::optional<std::string> text = ReadWholeFile(machinePath_); !text) {
       problems_.push_back(L"cannot read " + machinePath_);
     } else {
+      machineText_ = std::move(*text);
       machine = ParseMachineFile(machineText_);
       for (const std::wstring& problem : machine.problems) {
         problems_.push_back(machinePath_ + L": " + problem);
@@ -100,10 +76,10 @@ class Simulator {
   // now was never given back.
   void Finish() const {
     if (platform_->StatesChanged() && !machinePath_.empty()) {
-      WriteFileBytes(machinePath_, WithCurrentStates(machineText_, platform_->Endpoints()));
+      WriteWholeFile(machinePath_, WithCurrentStates(machineText_, platform_->Endpoints()));
     }
     if (!journalPath_.empty()) {
-      WriteFileBytes(journalPath_, Lines(platform_->Journal()));
+      WriteWholeFile(journalPath_, Lines(platform_->Journal()));
     }
     if (!ledgerPath_.empty()) {
       std::vector<std::wstring> ledger = problems_;
@@ -113,7 +89,7 @@ class Simulator {
       for (const std::wstring& line : platform_->Ledger()) {
         ledger.push_back(line);
       }
-      WriteFileBytes(ledgerPath_, Lines(ledger));
+      WriteWholeFile(ledgerPath_, Lines(ledger));
     }
   }
 

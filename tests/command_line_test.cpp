@@ -8,17 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/fake_audio_platform.h"
+#include "tests/usage_text.h"
 
 namespace {
-
-const char kUsage[] =
-    "Usage:\r\n"
-    "  Quorvane.exe enable|disable render|capture \"Name substring\"\r\n"
-    "\r\n"
-    "Examples:\r\n"
-    "  Quorvane.exe disable render  \"Cable Input - Virtual Speakers (VB-Audio Virtual Cable)\"\r\n"
-    "  Quorvane.exe enable  capture \"Cable Output - Virtual Microphone (VB-Audio Virtual "
-    "Cable)\"\r\n";
 
 // The arguments after the program path.
 std::vector<const wchar_t*> Argv(std::vector<const wchar_t*> arguments) {
@@ -98,7 +90,7 @@ TEST_P(RefusedCommandLine, PrintsUsageAndTouchesNothing) {
   const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data());
   const std::string output = capture.Finish();
   EXPECT_EQ(1, status);
-  EXPECT_EQ(kUsage, output);
+  EXPECT_EQ(kUsageBytes, output);
   EXPECT_TRUE(platform.Journal().empty());
   EXPECT_EQ(DEVICE_STATE_ACTIVE, platform.Endpoints()[0].state);
 }
@@ -152,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Usage, IsTheFixedTextWhateverTheProgramIsCalled) {
   StdoutCapture capture;
   PrintUsage();
-  EXPECT_EQ(kUsage, capture.Finish());
+  EXPECT_EQ(kUsageBytes, capture.Finish());
 }
 
 }  // namespace

@@ -12,17 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/quorvane_process.h"
+#include "tests/usage_text.h"
 
 namespace {
-
-const char kUsage[] =
-    "Usage:\r\n"
-    "  Quorvane.exe enable|disable render|capture \"Name substring\"\r\n"
-    "\r\n"
-    "Examples:\r\n"
-    "  Quorvane.exe disable render  \"Cable Input - Virtual Speakers (VB-Audio Virtual Cable)\"\r\n"
-    "  Quorvane.exe enable  capture \"Cable Output - Virtual Microphone (VB-Audio Virtual "
-    "Cable)\"\r\n";
 
 const std::string kMachine =
     "# A small machine: two playback endpoints that share a word, one hidden\n"
@@ -69,11 +61,12 @@ std::string NoMatch(const std::string& substring, const char* list = "Playback")
 
 INSTANTIATE_TEST_SUITE_P(
     Usage, EndToEnd,
-    ::testing::Values(CommandCase{"NoArguments", kMachine, L"", kUsage, 1},
-                      CommandCase{"TwoArguments", kMachine, L"disable render", kUsage, 1},
-                      CommandCase{"UnknownAction", kMachine, L"mute render Speakers", kUsage, 1},
-                      CommandCase{"NoOptions", kMachine, L"/? render Speakers", kUsage, 1},
-                      CommandCase{"AbbreviatedFlow", kMachine, L"disable rec Speakers", kUsage, 1}),
+    ::testing::Values(
+        CommandCase{"NoArguments", kMachine, L"", kUsageBytes, 1},
+        CommandCase{"TwoArguments", kMachine, L"disable render", kUsageBytes, 1},
+        CommandCase{"UnknownAction", kMachine, L"mute render Speakers", kUsageBytes, 1},
+        CommandCase{"NoOptions", kMachine, L"/? render Speakers", kUsageBytes, 1},
+        CommandCase{"AbbreviatedFlow", kMachine, L"disable rec Speakers", kUsageBytes, 1}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.title; });
 
 // The substring as the runtime's start-up code splits it, shown back by the

@@ -19,7 +19,7 @@ namespace {
 class ExecutableImage : public ::testing::Test {
  protected:
   void SetUp() override {
-    image_ = ReadWholeFile(BuildFolder() + L"Quorvane.exe");
+    image_ = ReadWholeFile(BuildFolder() + L"Quorvane.exe").value_or("");
     ASSERT_GT(image_.size(), sizeof(IMAGE_DOS_HEADER));
     const auto* dos = At<IMAGE_DOS_HEADER>(0);
     ASSERT_EQ(IMAGE_DOS_SIGNATURE, dos->e_magic);

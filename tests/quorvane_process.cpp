@@ -29,31 +29,6 @@ std::wstring BuildFolder() {
   return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-std::string ReadWholeFile(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return bytes;
-  }
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    bytes.append(buffer, got);
-  }
-  CloseHandle(file);
-  return bytes;
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file) << "cannot write a test file";
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments,
                          StandardOutput to, const std::wstring& currentFolder) {
   ProcessResult result = {~0u, {}};
@@ -116,7 +91,7 @@ ProcessResult RunProgram(const std::wstring& program, const std::wstring& argume
     CloseHandle(readEnd);
   }
   if (!outputFile.empty()) {
-    result.output = ReadWholeFile(outputFile);
+    result.output = ReadWholeFile(outputFile).value_or("");
     DeleteFileW(outputFile.c_str());
   }
   return result;
@@ -145,7 +120,7 @@ SimulatedMachineFiles::SimulatedMachineFiles(const std::string& machine) {
   DeleteFileW(unique);
   folder_ = std::wstring(unique) + L"\\";
   CreateDirectoryW(folder_.c_str(), nullptr);
-  WriteWholeFile(Machine(), machine);
+  EXPECT_TRUE(WriteWholeFile(Machine(), machine)) << "cannot write the machine file";
   SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_MACHINE", Machine().c_str());
   SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_JOURNAL", Journal().c_str());
   SetEnvironmentVariableW(L"QUORVANE_SIMULATOR_LEDGER", Ledger().c_str());
@@ -162,8 +137,8 @@ Outcome SimulatedMachineFiles::Run(const std::wstring& arguments, StandardOutput
   DeleteFileW(Journal().c_str());
   DeleteFileW(Ledger().c_str());
   const ProcessResult result = RunProgram(BuildFolder() + L"Quorvane.exe", arguments, to);
-  return {result.exitCode, result.output, LinesOf(ReadWholeFile(Journal())),
-          LinesOf(ReadWholeFile(Ledger())), ReadWholeFile(Machine())};
+  return {result.exitCode, result.output, LinesOf(ReadWholeFile(Journal()).value_or("")),
+          LinesOf(ReadWholeFile(Ledger()).value_or("")), ReadWholeFile(Machine()).value_or("")};
 }
 
 std::vector<std::string> Starting(const std::vector<std::string>& journal, const char* start) {

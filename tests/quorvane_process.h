@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "simulator/whole_file.h"
+
 enum class StandardOutput {
   kPipe,
   kFile,
@@ -26,9 +28,6 @@ std::wstring BuildFolder();
 ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments,
                          StandardOutput to = StandardOutput::kPipe,
                          const std::wstring& currentFolder = {});
-
-std::string ReadWholeFile(const std::wstring& path);
-void WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
 // What one run of Quorvane.exe on a simulated machine left behind.
 struct Outcome {

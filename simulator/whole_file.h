@@ -1,0 +1,10 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// A file's bytes at once: nothing when it cannot be opened.
+std::optional<std::string> ReadWholeFile(const std::wstring& path);
+
+// Replaces the file with `bytes`; false when it cannot be written.
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
