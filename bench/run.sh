@@ -8,11 +8,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 repeat=${1:-5}
-./scripts/install-deps.sh
-command -v /usr/bin/time >/dev/null 2>&1 || {
-  if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-  $sudo apt-get install -y -q time >/dev/null
-}
+# GNU time measures the peak memory.
+./scripts/install-deps.sh time
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target Quorvane QuorvaneFloor QuorvaneAudioSimulator >/dev/null
 

@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs, on Debian 12, what building Quorvane, running it under Wine and
-# checking it need.
+# checking it need, and any further packages named as arguments.
 # Does nothing when everything is already there.
+# usage: install-deps.sh [PACKAGE...]
 set -eu
 packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest
-  clang lld clang-format clang-tidy pulseaudio zip"
+  clang lld clang-format clang-tidy pulseaudio zip $*"
 
 missing=""
 for package in $packages; do

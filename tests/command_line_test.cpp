@@ -78,6 +78,19 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"AccentedLetterIsNotPlain", {L"\u00C9nable", L"render", L"x"}, false}),
     [](const ::testing::TestParamInfo<GrammarCase>& info) { return info.param.title; });
 
+struct Finished {
+  int status;
+  std::string output;
+};
+
+// The whole program on these arguments, with what it printed.
+Finished RunWithArguments(const std::vector<const wchar_t*>& arguments) {
+  const std::vector<const wchar_t*> argv = Argv(arguments);
+  StdoutCapture capture;
+  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data());
+  return {status, capture.Finish()};
+}
+
 // A refused command line prints the usage text, exits 1 and never reaches the
 // audio stack.
 class RefusedCommandLine : public ::testing::TestWithParam<std::vector<const wchar_t*>> {};
@@ -85,12 +98,9 @@ class RefusedCommandLine : public ::testing::TestWithParam<std::vector<const wch
 TEST_P(RefusedCommandLine, PrintsUsageAndTouchesNothing) {
   TestApartment apartment;
   FakeAudioPlatform platform({SimulatedEndpoint{L"Speakers"}});
-  const std::vector<const wchar_t*> argv = Argv(GetParam());
-  StdoutCapture capture;
-  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data());
-  const std::string output = capture.Finish();
-  EXPECT_EQ(1, status);
-  EXPECT_EQ(kUsageBytes, output);
+  const Finished run = RunWithArguments(GetParam());
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(kUsageBytes, run.output);
   EXPECT_TRUE(platform.Journal().empty());
   EXPECT_EQ(DEVICE_STATE_ACTIVE, platform.Endpoints()[0].state);
 }
@@ -117,11 +127,7 @@ TEST_P(ExitStatus, SaysWhetherAnythingChanged) {
   const StatusCase& row = GetParam();
   TestApartment apartment;
   FakeAudioPlatform platform(row.endpoints);
-  const std::vector<const wchar_t*> argv = Argv(row.arguments);
-  StdoutCapture capture;
-  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data());
-  capture.Finish();
-  EXPECT_EQ(row.status, status);
+  EXPECT_EQ(row.status, RunWithArguments(row.arguments).status);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -12,6 +12,8 @@
 #include <propsys.h>
 #include <propvarutil.h>
 
+#include <wrl/client.h>
+
 #include <gtest/gtest.h>
 
 #include "endpoints/audio_platform.h"
@@ -19,40 +21,39 @@
 
 namespace {
 
+using Microsoft::WRL::ComPtr;
+
 const wchar_t kCable[] = L"Cable Input - Virtual Speakers (VB-Audio Virtual Cable)";
 
 // The identifier Wine's own enumerator gives the endpoint of `flow` called `name`.
 std::string WineEndpointId(EDataFlow flow, const std::wstring& name) {
   std::string found;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IMMDeviceEnumerator* enumerator = nullptr;
-  IMMDeviceCollection* endpoints = nullptr;
-  UINT count = 0;
-  if (SUCCEEDED(CoCreateInstance(kMMDeviceEnumeratorClassId, nullptr, CLSCTX_ALL,
-                                 kDeviceEnumeratorInterfaceId,
-                                 reinterpret_cast<void**>(&enumerator))) &&
-      SUCCEEDED(enumerator->EnumAudioEndpoints(flow, DEVICE_STATE_ACTIVE, &endpoints))) {
-    endpoints->GetCount(&count);
-  }
-  for (UINT index = 0; index < count && found.empty(); ++index) {
-    IMMDevice* device = nullptr;
-    IPropertyStore* properties = nullptr;
-    LPWSTR id = nullptr;
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    if (SUCCEEDED(endpoints->Item(index, &device)) && SUCCEEDED(device->GetId(&id)) &&
-        SUCCEEDED(device->OpenPropertyStore(STGM_READ, &properties)) &&
-        SUCCEEDED(properties->GetValue(kFriendlyNameKey, &value)) && value.vt == VT_LPWSTR &&
-        name == value.pwszVal) {
-      found = std::string(id, id + wcslen(id));
+  {
+    ComPtr<IMMDeviceEnumerator> enumerator;
+    ComPtr<IMMDeviceCollection> endpoints;
+    UINT count = 0;
+    if (SUCCEEDED(CoCreateInstance(kMMDeviceEnumeratorClassId, nullptr, CLSCTX_ALL,
+                                   kDeviceEnumeratorInterfaceId, &enumerator)) &&
+        SUCCEEDED(enumerator->EnumAudioEndpoints(flow, DEVICE_STATE_ACTIVE, &endpoints))) {
+      endpoints->GetCount(&count);
     }
-    PropVariantClear(&value);
-    if (properties != nullptr) properties->Release();
-    CoTaskMemFree(id);
-    if (device != nullptr) device->Release();
+    for (UINT index = 0; index < count && found.empty(); ++index) {
+      ComPtr<IMMDevice> device;
+      ComPtr<IPropertyStore> properties;
+      LPWSTR id = nullptr;
+      PROPVARIANT value;
+      PropVariantInit(&value);
+      if (SUCCEEDED(endpoints->Item(index, &device)) && SUCCEEDED(device->GetId(&id)) &&
+          SUCCEEDED(device->OpenPropertyStore(STGM_READ, &properties)) &&
+          SUCCEEDED(properties->GetValue(kFriendlyNameKey, &value)) && value.vt == VT_LPWSTR &&
+          name == value.pwszVal) {
+        found = std::string(id, id + wcslen(id));
+      }
+      PropVariantClear(&value);
+      CoTaskMemFree(id);
+    }
   }
-  if (endpoints != nullptr) endpoints->Release();
-  if (enumerator != nullptr) enumerator->Release();
   CoUninitialize();
   return found;
 }
