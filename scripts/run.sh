@@ -11,11 +11,12 @@ set -eu
 cd "$(dirname "$0")/.."
 machine=build/mingw/demo-machine.txt
 
+# Each endpoint: its flow, its presence, whether it is shown, its name.
 list() {
   awk '$1 == "endpoint" {
     name = $0
-    for (i = 1; i <= 4; i++) sub(/^[ \t]*[^ \t]+[ \t]/, "", name)
-    printf "%-10s %-11s %s\n", ($2 == "render" ? "Playback" : "Recording"), $3, name
+    for (i = 1; i <= 5; i++) sub(/^[ \t]*[^ \t]+[ \t]/, "", name)
+    printf "%-10s %-10s %-7s %s\n", ($2 == "render" ? "Playback" : "Recording"), $3, $4, name
   }' "$machine"
 }
 

@@ -1,24 +1,17 @@
 #include "simulator/simulated_platform.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include <initguid.h>
+#include <functiondiscoverykeys_devpkey.h>
 #include <propidl.h>
 #include <propsys.h>
-
-#include "endpoints/audio_platform.h"
 
 namespace {
 
 // A failure, or S_FALSE: a step told to answer S_FALSE claims success and still
 // hands out no object, which a careful caller must not use.
 bool HandsOutNothing(HRESULT status) { return FAILED(status) || status == S_FALSE; }
-
-std::wstring Hex(DWORD value) {
-  wchar_t text[16];
-  (void)swprintf(text, 16, L"0x%lX", static_cast<unsigned long>(value));
-  return text;
-}
 
 }  // namespace
 
@@ -30,17 +23,22 @@ class SimulatedObject {
   SimulatedObject(SimulatedPlatform& platform, std::wstring label)
       : platform_(platform), label_(std::move(label)) {}
   virtual ~SimulatedObject() = default;
-  bool Live() const { return references_ > 0; }
-  const std::wstring& Label() const { return label_; }
   // Class factories belong to COM's registration, not to the run being checked.
   virtual bool HandedToTool() const { return true; }
-  int overReleases = 0;
+  void AddToLedger(std::vector<std::wstring>& ledger) const {
+    if (HandedToTool() && references_ > 0) {
+      ledger.push_back(L"never released: " + label_);
+    }
+    if (overReleases_ > 0) {
+      ledger.push_back(L"released too often: " + label_);
+    }
+  }
 
  protected:
   ULONG AddReference() { return ++references_; }
   ULONG ReleaseReference() {
     if (references_ == 0) {
-      ++overReleases;
+      ++overReleases_;
       return 0;
     }
     if (--references_ == 0 && HandedToTool()) {
@@ -53,21 +51,18 @@ class SimulatedObject {
  private:
   std::wstring label_;
   ULONG references_ = 1;
+  int overReleases_ = 0;
 };
 
 namespace {
 
-// IUnknown for a fake that answers one interface besides IUnknown; every other
-// method nobody is meant to call answers E_NOTIMPL.
+// IUnknown for a fake that answers one interface besides IUnknown.
 template <typename Interface>
 class ComObject : public SimulatedObject, public Interface {
  public:
   ComObject(SimulatedPlatform& platform, std::wstring label, const IID& iid = __uuidof(Interface))
       : SimulatedObject(platform, std::move(label)), iid_(iid) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) {
-      return E_POINTER;
-    }
     if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, iid_)) {
       *out = static_cast<Interface*>(this);
       AddReference();
@@ -83,39 +78,31 @@ class ComObject : public SimulatedObject, public Interface {
   IID iid_;
 };
 
+// Methods nobody is meant to call answer E_NOTIMPL.
 class SimulatedPropertyStore : public ComObject<IPropertyStore> {
  public:
   SimulatedPropertyStore(SimulatedPlatform& platform, size_t endpoint)
       : ComObject(platform, L"store " + platform.Endpoint(endpoint).id), endpoint_(endpoint) {}
   HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override {
-    const std::wstring& id = platform_.Endpoint(endpoint_).id;
-    const bool friendlyName =
-        IsEqualGUID(key.fmtid, kFriendlyNameKey.fmtid) && key.pid == kFriendlyNameKey.pid;
-    platform_.Record(L"GetValue " + id + (friendlyName ? L" FriendlyName" : L" other key"));
     const SimulatedEndpoint& endpoint = platform_.Endpoint(endpoint_);
+    const bool friendlyName = IsEqualPropertyKey(key, PKEY_Device_FriendlyName);
+    platform_.Record(L"GetValue " + endpoint.id +
+                     (friendlyName ? L" FriendlyName" : L" other key"));
     platform_.currentEndpoint = endpoint_;
-    if (FAILED(endpoint.valueStatus)) {
-      return endpoint.valueStatus;
-    }
+    // The value is filled even when the call fails, as a careless store might:
+    // a failed call's value must still not be read.
     if (!friendlyName || endpoint.nameKind == NameKind::kMissing) {
       value->vt = VT_EMPTY;  // what a store answers for a property it lacks
-      return S_OK;
+    } else if (endpoint.nameKind == NameKind::kNotAString) {
+      value->vt = VT_UI4;
+      value->ulVal = 7;
+    } else {
+      value->vt = VT_LPWSTR;
+      value->pwszVal = endpoint.nameKind == NameKind::kNullString
+                           ? nullptr
+                           : platform_.AllocateTaskString(endpoint.name, L"name " + endpoint.id);
     }
-    switch (endpoint.nameKind) {
-      case NameKind::kNotAString:
-        value->vt = VT_UI4;
-        value->ulVal = 7;
-        break;
-      case NameKind::kNullString:
-        value->vt = VT_LPWSTR;
-        value->pwszVal = nullptr;
-        break;
-      default:
-        value->vt = VT_LPWSTR;
-        value->pwszVal = platform_.AllocateTaskString(endpoint.name, L"name " + id);
-        break;
-    }
-    return S_OK;
+    return endpoint.valueStatus;
   }
   HRESULT STDMETHODCALLTYPE GetCount(DWORD*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
@@ -139,12 +126,11 @@ class SimulatedDevice : public ComObject<IMMDevice> {
     return endpoint.idStatus;
   }
   HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD access, IPropertyStore** store) override {
-    platform_.Record(L"OpenPropertyStore " + platform_.Endpoint(endpoint_).id + L" mode=" +
-                     Hex(access));
-    const HRESULT status = platform_.Endpoint(endpoint_).openStatus;
-    if (HandsOutNothing(status)) {
-      *store = nullptr;
-      return status;
+    const SimulatedEndpoint& endpoint = platform_.Endpoint(endpoint_);
+    platform_.Record(L"OpenPropertyStore " + endpoint.id + L" mode=" + std::to_wstring(access));
+    *store = nullptr;
+    if (HandsOutNothing(endpoint.openStatus)) {
+      return endpoint.openStatus;
     }
     *store = platform_.Make<SimulatedPropertyStore>(endpoint_);
     return S_OK;
@@ -180,12 +166,11 @@ class SimulatedCollection : public ComObject<IMMDeviceCollection> {
     if (index >= members_.size()) {
       return E_INVALIDARG;
     }
-    const size_t endpoint = members_[index];
-    const HRESULT status = platform_.Endpoint(endpoint).itemStatus;
+    const HRESULT status = platform_.Endpoint(members_[index]).itemStatus;
     if (HandsOutNothing(status)) {
       return status;
     }
-    *device = platform_.Make<SimulatedDevice>(endpoint);
+    *device = platform_.Make<SimulatedDevice>(members_[index]);
     return S_OK;
   }
 
@@ -199,7 +184,7 @@ class SimulatedEnumerator : public ComObject<IMMDeviceEnumerator> {
   HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD stateMask,
                                                IMMDeviceCollection** collection) override {
     platform_.Record(L"EnumAudioEndpoints flow=" + std::to_wstring(flow) + L" mask=" +
-                     Hex(stateMask));
+                     std::to_wstring(stateMask));
     *collection = nullptr;
     const HRESULT status = platform_.Failures().enumerateStatus;
     if (HandsOutNothing(status)) {
@@ -221,10 +206,28 @@ class SimulatedEnumerator : public ComObject<IMMDeviceEnumerator> {
   }
 };
 
-class SimulatedPolicyConfig : public ComObject<IPolicyConfig> {
+// The policy interface as its callers must lay it out, declared apart from the
+// tool's own declaration so that a slip in one cannot hide in the other: after
+// IUnknown come eleven entries that nobody calls, then SetEndpointVisibility.
+struct PolicyConfigLayout : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Entry04() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry05() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry06() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry07() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry08() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry09() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry10() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry11() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry12() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry13() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE Entry14() { return E_NOTIMPL; }
+  virtual HRESULT STDMETHODCALLTYPE SetEndpointVisibility(LPCWSTR endpointId, INT visible) = 0;
+};
+
+class SimulatedPolicyConfig : public ComObject<PolicyConfigLayout> {
  public:
   explicit SimulatedPolicyConfig(SimulatedPlatform& platform)
-      : ComObject(platform, L"policy", kPolicyConfigInterfaceId) {}
+      : ComObject(platform, L"policy", kSimulatedPolicyConfigInterface) {}
   HRESULT STDMETHODCALLTYPE SetEndpointVisibility(LPCWSTR endpointId, INT visible) override {
     const std::wstring id = endpointId == nullptr ? L"(null)" : endpointId;
     platform_.Record(L"SetEndpointVisibility " + id + L" " + std::to_wstring(visible));
@@ -234,24 +237,11 @@ class SimulatedPolicyConfig : public ComObject<IPolicyConfig> {
                                                            : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     }
     const HRESULT status = platform_.Endpoint(*index).visibilityStatus;
-    if (FAILED(status)) {
-      return status;
+    if (SUCCEEDED(status)) {
+      platform_.SetHidden(*index, visible == 0);
     }
-    // Shown is active; hidden is disabled, as the Sound control panel shows it.
-    platform_.SetState(*index, visible ? DEVICE_STATE_ACTIVE : DEVICE_STATE_DISABLED);
-    return S_OK;
+    return status;
   }
-  HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved2() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved3() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved4() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
 };
 
 class SimulatedClassFactory : public ComObject<IClassFactory> {
@@ -273,11 +263,8 @@ class SimulatedClassFactory : public ComObject<IClassFactory> {
     platform_.Record(L"CoCreateInstance PolicyConfig");
     if (platform_.currentEndpoint) {
       const SimulatedEndpoint& endpoint = platform_.Endpoint(*platform_.currentEndpoint);
-      if (FAILED(endpoint.policyStatus)) {
+      if (FAILED(endpoint.policyStatus) || endpoint.policyWithoutObject) {
         return endpoint.policyStatus;
-      }
-      if (endpoint.policyWithoutObject) {
-        return S_OK;
       }
     }
     return Hand(platform_.Make<SimulatedPolicyConfig>(), iid, out);
@@ -302,18 +289,15 @@ class TaskMemorySpy : public IMallocSpy {
     static TaskMemorySpy spy;
     return spy;
   }
-  bool Registered() const { return registered_; }
+  bool registered = false;
   SimulatedPlatform* watcher = nullptr;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IMallocSpy))) {
-      *out = this;
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    const bool known = IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IMallocSpy));
+    *out = known ? this : nullptr;
+    return known ? S_OK : E_NOINTERFACE;
   }
-  // Lives for the whole test process, so its count is never used.
+  // Lives for the whole process, so its count is never used.
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
@@ -343,8 +327,7 @@ class TaskMemorySpy : public IMallocSpy {
   void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
  private:
-  TaskMemorySpy() { registered_ = SUCCEEDED(CoRegisterMallocSpy(this)); }
-  bool registered_ = false;
+  TaskMemorySpy() { registered = SUCCEEDED(CoRegisterMallocSpy(this)); }
 };
 
 }  // namespace
@@ -359,9 +342,8 @@ SimulatedPlatform::SimulatedPlatform(std::vector<SimulatedEndpoint> endpoints,
     indexById_.emplace(endpoints_[index].id, index);
   }
   TaskMemorySpy& spy = TaskMemorySpy::Instance();
-  if (spy.Registered()) {
-    spy.watcher = this;
-  }
+  taskMemoryWatched_ = spy.registered;
+  spy.watcher = this;
 }
 
 SimulatedPlatform::~SimulatedPlatform() {
@@ -371,68 +353,41 @@ SimulatedPlatform::~SimulatedPlatform() {
   }
 }
 
-bool SimulatedPlatform::TaskMemoryWatched() const {
-  return TaskMemorySpy::Instance().watcher == this;
-}
-
 IClassFactory* SimulatedPlatform::NewClassFactory(SimulatedClass made) {
   return Make<SimulatedClassFactory>(made);
 }
 
 std::wstring SimulatedPlatform::IdOf(size_t endpointIndex) {
-  return L"{0.0.0.00000000}.{ep" + std::to_wstring(endpointIndex) + L"}";
+  return L"{ep" + std::to_wstring(endpointIndex) + L"}";
 }
 
 std::optional<size_t> SimulatedPlatform::Find(const std::wstring& id) const {
   const auto found = indexById_.find(id);
-  if (found == indexById_.end()) {
-    return std::nullopt;
-  }
-  return found->second;
+  return found == indexById_.end() ? std::nullopt : std::optional<size_t>(found->second);
 }
 
 std::vector<size_t> SimulatedPlatform::Select(EDataFlow flow, DWORD stateMask) const {
   std::vector<size_t> members;
   for (size_t index = 0; index < endpoints_.size(); ++index) {
-    const SimulatedEndpoint& endpoint = endpoints_[index];
-    if ((endpoint.flow == flow || flow == eAll) && (endpoint.state & stateMask) != 0) {
+    if (endpoints_[index].flow == flow && (endpoints_[index].State() & stateMask) != 0) {
       members.push_back(index);
     }
   }
   return members;
 }
 
-void SimulatedPlatform::SetState(size_t index, DWORD state) {
-  if (endpoints_[index].state != state) {
-    endpoints_[index].state = state;
-    statesChanged_ = true;
-  }
-}
-
-int SimulatedPlatform::LiveObjects() const {
-  int live = 0;
-  for (const auto& object : objects_) {
-    live += object->HandedToTool() && object->Live() ? 1 : 0;
-  }
-  return live;
-}
-
-int SimulatedPlatform::OverReleases() const {
-  int count = 0;
-  for (const auto& object : objects_) {
-    count += object->overReleases;
-  }
-  return count;
+void SimulatedPlatform::SetHidden(size_t index, bool hidden) {
+  visibilityChanged_ = visibilityChanged_ || endpoints_[index].hidden != hidden;
+  endpoints_[index].hidden = hidden;
 }
 
 wchar_t* SimulatedPlatform::AllocateTaskString(const std::wstring& text, std::wstring label) {
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   auto* block = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-  if (block == nullptr) {
-    return nullptr;
+  if (block != nullptr) {
+    std::memcpy(block, text.c_str(), bytes);
+    outstandingTaskMemory_[block] = std::move(label);
   }
-  std::memcpy(block, text.c_str(), bytes);
-  outstandingTaskMemory_[block] = std::move(label);
   return block;
 }
 
@@ -446,28 +401,16 @@ void SimulatedPlatform::NoteTaskMemoryFreed(void* block) {
   }
 }
 
-void SimulatedPlatform::NoteTaskMemoryReused(void* block) { freedTaskMemory_.erase(block); }
-
-std::vector<std::wstring> SimulatedPlatform::UnfreedTaskMemory() const {
-  std::vector<std::wstring> labels;
-  for (const auto& entry : outstandingTaskMemory_) {
-    labels.push_back(entry.second);
-  }
-  return labels;
-}
-
 std::vector<std::wstring> SimulatedPlatform::Ledger() const {
   std::vector<std::wstring> lines;
-  for (const auto& object : objects_) {
-    if (object->HandedToTool() && object->Live()) {
-      lines.push_back(L"never released: " + object->Label());
-    }
-    if (object->overReleases > 0) {
-      lines.push_back(L"released too often: " + object->Label());
-    }
+  if (!taskMemoryWatched_) {
+    lines.push_back(L"the COM task allocator could not be watched");
   }
-  for (const std::wstring& label : UnfreedTaskMemory()) {
-    lines.push_back(L"never freed: " + label);
+  for (const auto& object : objects_) {
+    object->AddToLedger(lines);
+  }
+  for (const auto& entry : outstandingTaskMemory_) {
+    lines.push_back(L"never freed: " + entry.second);
   }
   if (doubleFrees_ > 0) {
     lines.push_back(L"task memory freed twice: " + std::to_wstring(doubleFrees_));

@@ -8,7 +8,9 @@
 // and each step can be told to fail, for one endpoint or for all.
 //
 // It serves the in-process unit tests directly and, wrapped in a COM server
-// DLL, the real Quorvane.exe in the end-to-end tests and the demo.
+// DLL, the real Quorvane.exe in the end-to-end tests and the demo. It takes
+// none of its identities from the tool: a wrong identifier in the tool must not
+// be mirrored by its own double.
 
 #include <map>
 #include <memory>
@@ -26,7 +28,12 @@ enum class NameKind { kString, kMissing, kNotAString, kNullString };
 struct SimulatedEndpoint {
   std::wstring name;
   EDataFlow flow = eRender;
-  DWORD state = DEVICE_STATE_ACTIVE;
+  // Whether the device is there and plugged in: active, unplugged or not present.
+  DWORD presence = DEVICE_STATE_ACTIVE;
+  // Hiding is the user's choice and apart from presence, as on Windows: a
+  // hidden endpoint reports itself disabled, and showing it again brings back
+  // whatever its presence is, so it never plugs in a jack.
+  bool hidden = false;
   NameKind nameKind = NameKind::kString;
   // Empty: derived from the endpoint's place in the list.
   std::wstring id = {};
@@ -41,6 +48,8 @@ struct SimulatedEndpoint {
   HRESULT policyStatus = S_OK;
   bool policyWithoutObject = false;
   HRESULT visibilityStatus = S_OK;
+
+  DWORD State() const { return hidden ? DEVICE_STATE_DISABLED : presence; }
 };
 
 // The steps that fail for the whole run rather than for one endpoint; S_FALSE
@@ -57,6 +66,14 @@ struct PlatformFailures {
 };
 
 enum class SimulatedClass { kEnumerator, kPolicyConfig };
+
+// The policy-configuration class and interface, which no SDK header names.
+// {870AF99C-171D-4F9E-AF0D-E63DF40C2BC9}
+inline constexpr CLSID kSimulatedPolicyConfigClass = {
+    0x870AF99C, 0x171D, 0x4F9E, {0xAF, 0x0D, 0xE6, 0x3D, 0xF4, 0x0C, 0x2B, 0xC9}};
+// {F8679F50-850A-41CF-9C72-430F290290C8}
+inline constexpr IID kSimulatedPolicyConfigInterface = {
+    0xF8679F50, 0x850A, 0x41CF, {0x9C, 0x72, 0x43, 0x0F, 0x29, 0x02, 0x90, 0xC8}};
 
 class SimulatedObject;
 
@@ -75,17 +92,10 @@ class SimulatedPlatform {
 
   const std::vector<SimulatedEndpoint>& Endpoints() const { return endpoints_; }
   const std::vector<std::wstring>& Journal() const { return journal_; }
-  bool StatesChanged() const { return statesChanged_; }
-
-  // Objects still referenced, over-releases, and task-memory strings never
-  // freed or freed twice: all must be zero or empty after a run.
-  int LiveObjects() const;
-  int OverReleases() const;
-  std::vector<std::wstring> UnfreedTaskMemory() const;
-  int DoubleFrees() const { return doubleFrees_; }
-  // Everything above as lines; empty when everything came back exactly once.
+  bool VisibilityChanged() const { return visibilityChanged_; }
+  // Objects never released or released too often, and task-memory strings
+  // never freed or freed twice, a line each: empty after a sound run.
   std::vector<std::wstring> Ledger() const;
-  bool TaskMemoryWatched() const;
 
   // Used by the simulated objects.
   void Record(std::wstring entry) { journal_.push_back(std::move(entry)); }
@@ -93,7 +103,7 @@ class SimulatedPlatform {
   SimulatedEndpoint& Endpoint(size_t index) { return endpoints_[index]; }
   std::vector<size_t> Select(EDataFlow flow, DWORD stateMask) const;
   std::optional<size_t> Find(const std::wstring& id) const;
-  void SetState(size_t index, DWORD state);
+  void SetHidden(size_t index, bool hidden);
   template <typename T, typename... Args>
   T* Make(Args&&... args) {
     auto object = std::make_unique<T>(*this, std::forward<Args>(args)...);
@@ -103,7 +113,7 @@ class SimulatedPlatform {
   }
   wchar_t* AllocateTaskString(const std::wstring& text, std::wstring label);
   void NoteTaskMemoryFreed(void* block);
-  void NoteTaskMemoryReused(void* block);
+  void NoteTaskMemoryReused(void* block) { freedTaskMemory_.erase(block); }
   // The endpoint whose name was read last: the one the next policy object is for.
   std::optional<size_t> currentEndpoint;
 
@@ -116,5 +126,6 @@ class SimulatedPlatform {
   std::map<void*, std::wstring> outstandingTaskMemory_;
   std::map<void*, std::wstring> freedTaskMemory_;
   int doubleFrees_ = 0;
-  bool statesChanged_ = false;
+  bool taskMemoryWatched_ = false;
+  bool visibilityChanged_ = false;
 };

@@ -12,7 +12,6 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "endpoints/audio_platform.h"
 #include "simulator/machine_file.h"
 #include "simulator/simulated_platform.h"
 #include "simulator/whole_file.h"
@@ -58,9 +57,9 @@ class Simulator {
 
   HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out) {
     SimulatedClass made;
-    if (IsEqualCLSID(classId, kMMDeviceEnumeratorClassId)) {
+    if (IsEqualCLSID(classId, __uuidof(MMDeviceEnumerator))) {
       made = SimulatedClass::kEnumerator;
-    } else if (IsEqualCLSID(classId, kPolicyConfigClassId)) {
+    } else if (IsEqualCLSID(classId, kSimulatedPolicyConfigClass)) {
       made = SimulatedClass::kPolicyConfig;
     } else {
       *out = nullptr;
@@ -75,17 +74,14 @@ class Simulator {
   // At process exit: nothing may be released any more, so what is still held
   // now was never given back.
   void Finish() const {
-    if (platform_->StatesChanged() && !machinePath_.empty()) {
-      WriteWholeFile(machinePath_, WithCurrentStates(machineText_, platform_->Endpoints()));
+    if (platform_->VisibilityChanged() && problems_.empty()) {
+      WriteWholeFile(machinePath_, WithCurrentVisibility(machineText_, platform_->Endpoints()));
     }
     if (!journalPath_.empty()) {
       WriteWholeFile(journalPath_, Lines(platform_->Journal()));
     }
     if (!ledgerPath_.empty()) {
       std::vector<std::wstring> ledger = problems_;
-      if (!platform_->TaskMemoryWatched()) {
-        ledger.push_back(L"the COM task allocator could not be watched");
-      }
       for (const std::wstring& line : platform_->Ledger()) {
         ledger.push_back(line);
       }

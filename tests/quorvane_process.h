@@ -1,5 +1,8 @@
 #pragma once
 
+// Quorvane.exe as a user's script starts it: a raw command line, standard
+// output as a pipe, a file, closed or full, and the exit status.
+
 #include <string>
 #include <vector>
 
@@ -7,13 +10,7 @@
 
 #include "simulator/whole_file.h"
 
-enum class StandardOutput {
-  kPipe,
-  kFile,
-  kClosed,
-  kPipeWithoutReader,  // the reading end is gone before the program starts
-  kFullDevice,         // every write fails for want of space (/dev/full)
-};
+enum class StandardOutput { kPipe, kFile, kClosed, kFullDevice };
 
 struct ProcessResult {
   DWORD exitCode;
@@ -23,11 +20,10 @@ struct ProcessResult {
 // The folder this test program runs from, where Quorvane.exe is built too.
 std::wstring BuildFolder();
 
-// Starts `program` with the raw command line `"program" arguments`, so that the
-// runtime's own argument splitting is part of what is tested, and waits for it.
-ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                         StandardOutput to = StandardOutput::kPipe,
-                         const std::wstring& currentFolder = {});
+// Starts `program` with exactly `commandLine` (element 0 included), so that
+// the runtime's own splitting is part of what is tested, and waits for it.
+ProcessResult RunProgram(const std::wstring& program, const std::wstring& commandLine,
+                         StandardOutput to = StandardOutput::kPipe);
 
 // What one run of Quorvane.exe on a simulated machine left behind.
 struct Outcome {
@@ -38,8 +34,8 @@ struct Outcome {
   std::string machineAfter;
 };
 
-// A simulated machine in a fresh folder, made known to the simulator through
-// the environment that Quorvane.exe inherits.
+// A simulated machine in a fresh folder, made known to the simulator that the
+// prefix registers through the environment that Quorvane.exe inherits.
 class SimulatedMachineFiles {
  public:
   explicit SimulatedMachineFiles(const std::string& machine);
@@ -47,15 +43,9 @@ class SimulatedMachineFiles {
   SimulatedMachineFiles(const SimulatedMachineFiles&) = delete;
   SimulatedMachineFiles& operator=(const SimulatedMachineFiles&) = delete;
 
-  // Runs the Quorvane.exe built beside this test program.
+  // Runs the Quorvane.exe built beside this test program with these arguments.
   Outcome Run(const std::wstring& arguments, StandardOutput to = StandardOutput::kPipe);
 
  private:
-  std::wstring Machine() const { return folder_ + L"machine.txt"; }
-  std::wstring Journal() const { return folder_ + L"journal.txt"; }
-  std::wstring Ledger() const { return folder_ + L"ledger.txt"; }
   std::wstring folder_;
 };
-
-// The journal entries that start with `start`.
-std::vector<std::string> Starting(const std::vector<std::string>& journal, const char* start);
