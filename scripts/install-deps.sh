@@ -5,7 +5,8 @@
 # usage: install-deps.sh [PACKAGE...]
 set -eu
 packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest
-  clang lld clang-format clang-tidy pulseaudio zip $*"
+  clang lld clang-format clang-tidy pulseaudio zip unzip openssl osslsigncode shellcheck nodejs npm
+  $*"
 
 missing=""
 for package in $packages; do
@@ -18,4 +19,5 @@ if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 echo "Installing:$missing" >&2
 $sudo apt-get update -q >&2
 # wine and wine64 without their recommends: no Mono, Gecko or desktop extras.
+# shellcheck disable=SC2086 # one word per package
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing >&2

@@ -15,7 +15,8 @@
 
 namespace {
 
-class ExecutableImage : public ::testing::Test {
+// The executable as built, and as signed in the release package.
+class ExecutableImage : public ::testing::TestWithParam<const wchar_t*> {
  protected:
   // Mapped as an image, so that addresses in its headers can be followed, but
   // never run and with no DLL of its own loaded.
@@ -31,18 +32,18 @@ class ExecutableImage : public ::testing::Test {
     return reinterpret_cast<const T*>(reinterpret_cast<const char*>(image_) + rva);
   }
 
-  const std::wstring path_ = BuildFolder() + L"Quorvane.exe";
+  const std::wstring path_ = BuildFolder() + GetParam();
   HMODULE image_ = nullptr;
   const IMAGE_NT_HEADERS64* nt_ = nullptr;
 };
 
-TEST_F(ExecutableImage, IsA64BitConsoleProgram) {
+TEST_P(ExecutableImage, IsA64BitConsoleProgram) {
   EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR64_MAGIC, nt_->OptionalHeader.Magic);
   EXPECT_EQ(IMAGE_FILE_MACHINE_AMD64, nt_->FileHeader.Machine);
   EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_CUI, nt_->OptionalHeader.Subsystem);
 }
 
-TEST_F(ExecutableImage, ImportsOnlyWindowsSystemDlls) {
+TEST_P(ExecutableImage, ImportsOnlyWindowsSystemDlls) {
   const std::set<std::string> system = {"KERNEL32.dll", "msvcrt.dll", "ole32.dll"};
   std::set<std::string> imported;
   const DWORD imports =
@@ -53,7 +54,7 @@ TEST_F(ExecutableImage, ImportsOnlyWindowsSystemDlls) {
   EXPECT_EQ(system, imported);
 }
 
-TEST_F(ExecutableImage, ManifestAsksForTheInvokersRightsAndNoUiAccess) {
+TEST_P(ExecutableImage, ManifestAsksForTheInvokersRightsAndNoUiAccess) {
   HRSRC found = FindResourceW(image_, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
   ASSERT_NE(nullptr, found) << "no application manifest resource";
   const std::string manifest(static_cast<const char*>(LockResource(LoadResource(image_, found))),
@@ -63,7 +64,7 @@ TEST_F(ExecutableImage, ManifestAsksForTheInvokersRightsAndNoUiAccess) {
       << manifest;
 }
 
-TEST_F(ExecutableImage, CarriesTheVersionOfTheBuild) {
+TEST_P(ExecutableImage, CarriesTheVersionOfTheBuild) {
   std::vector<char> block(GetFileVersionInfoSizeW(path_.c_str(), nullptr));
   ASSERT_TRUE(
       GetFileVersionInfoW(path_.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
@@ -85,5 +86,11 @@ TEST_F(ExecutableImage, CarriesTheVersionOfTheBuild) {
                                   std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
                                   std::to_wstring(HIWORD(fixed->dwFileVersionLS)));
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, ExecutableImage,
+                         ::testing::Values(L"Quorvane.exe", kSignedExecutable),
+                         [](const ::testing::TestParamInfo<const wchar_t*>& info) {
+                           return info.index == 0 ? "Built" : "Signed";
+                         });
 
 }  // namespace

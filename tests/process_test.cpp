@@ -37,6 +37,7 @@ struct CommandLineCase {
   std::wstring commandLine;  // after the quoted program path, unless it starts with '!'
   std::string output;
   DWORD exitCode;
+  const wchar_t* program = L"Quorvane.exe";
 };
 
 void PrintTo(const CommandLineCase& row, std::ostream* out) { *out << row.title; }
@@ -47,7 +48,7 @@ class CommandLine : public ::testing::TestWithParam<CommandLineCase> {};
 TEST_P(CommandLine, IsSplitByTheRuntimeAndEndsWithItsStatus) {
   const CommandLineCase& row = GetParam();
   SimulatedMachineFiles files(kMachine);
-  const std::wstring program = BuildFolder() + L"Quorvane.exe";
+  const std::wstring program = BuildFolder() + row.program;
   const std::wstring line = row.commandLine.rfind(L'!', 0) == 0
                                 ? row.commandLine.substr(1)
                                 : L"\"" + program + L"\" " + row.commandLine;
@@ -62,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandLineCase{"NoArguments", L"", kUsageBytes, 1},
         CommandLineCase{"TwoArguments", L"disable render", kUsageBytes, 1},
+        CommandLineCase{"SignedRelease", L"", kUsageBytes, 1, kSignedExecutable},
         CommandLineCase{"Changed", L"disable render Speakers",
                         "Playback: Speakers (High Definition Audio) -> DISABLED\r\n"
                         "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> "

@@ -20,6 +20,10 @@ struct ProcessResult {
 // The folder this test program runs from, where Quorvane.exe is built too.
 std::wstring BuildFolder();
 
+// Where, inside that folder, the signed release test leaves the signed executable.
+inline constexpr wchar_t kSignedExecutable[] =
+    L"signed-release\\a\\Quorvane-" QUORVANE_VERSION L"-win64\\Quorvane.exe";
+
 // Starts `program` with exactly `commandLine` (element 0 included), so that
 // the runtime's own splitting is part of what is tested, and waits for it.
 ProcessResult RunProgram(const std::wstring& program, const std::wstring& commandLine,

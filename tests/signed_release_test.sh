@@ -1,0 +1,60 @@
+#!/bin/sh
+# Signs the release package as the release workflow does, but with a throwaway
+# certificate authority made here, and checks what a Windows user relies on:
+# the signature verifies against that authority and names the signer, a byte
+# changed in the code breaks it, the checksum and the zip hold the signed
+# executable, and the same key and signing time give the same bytes twice.
+# The signed executable is left for the process tests, which run it.
+# usage: signed_release_test.sh BUILD_FOLDER SOURCE_FOLDER VERSION
+set -eu
+build=$1
+source=$2
+version=$3
+work=$build/signed-release
+rm -rf "$work"
+mkdir -p "$work/ca"
+cd "$work/ca"
+fail() { echo "signed release: $*"; exit 1; }
+
+openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 \
+  -subj "/CN=Quorvane Throwaway CA" -addext basicConstraints=critical,CA:TRUE \
+  -addext keyUsage=critical,keyCertSign 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr \
+  -subj "/CN=Quorvane Test Signer/O=Quorvane" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
+openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 30 \
+  -extfile signer.ext -out signer.pem 2>/dev/null
+QUORVANE_SIGNING_PASSWORD=$(openssl rand -hex 16)
+export QUORVANE_SIGNING_PASSWORD QUORVANE_SIGNING_CERTIFICATE="$work/ca/signer.p12"
+export QUORVANE_SIGNING_URL=https://example.org/quorvane SOURCE_DATE_EPOCH=1767225600
+openssl pkcs12 -export -inkey signer.key -in signer.pem -out signer.p12 \
+  -passout env:QUORVANE_SIGNING_PASSWORD
+
+for copy in a b; do
+  cmake -DEXECUTABLE="$build/Quorvane.exe" -DSOURCE_DIR="$source" -DVERSION="$version" \
+    -DOUTPUT_DIR="$work/$copy" -P "$source/cmake/release-package.cmake" >"$work/$copy.log" 2>&1 ||
+    { cat "$work/$copy.log"; fail "packaging failed"; }
+  ! grep -q -F "$QUORVANE_SIGNING_PASSWORD" "$work/$copy.log" || fail "the log shows the password"
+  [ ! -e "$work/$copy/signing" ] || fail "the password file was left behind"
+done
+package=Quorvane-$version-win64
+signed=$work/a/$package/Quorvane.exe
+for file in "$package.zip" "$package.zip.sha256" "$package/Quorvane.exe"; do
+  cmp "$work/a/$file" "$work/b/$file" || fail "signing twice gave different bytes: $file"
+done
+! cmp -s "$build/Quorvane.exe" "$signed" || fail "the packaged executable is not signed"
+
+osslsigncode verify -CAfile ca.pem -in "$signed" >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
+grep -q "Subject: /CN=Quorvane Test Signer/O=Quorvane" verify.log || fail "signed by someone else"
+! osslsigncode verify -in "$signed" >/dev/null 2>&1 || fail "verified without its authority"
+
+# One byte of the code changed must break the signature.
+text=$(x86_64-w64-mingw32-objdump -h "$signed" | awk '$2 == ".text" { print $6 }')
+cp "$signed" tampered.exe
+printf '\314' | dd of=tampered.exe bs=1 seek=$((0x$text + 64)) conv=notrunc 2>/dev/null
+cmp -s "$signed" tampered.exe || printf '\220' | dd of=tampered.exe bs=1 seek=$((0x$text + 64)) conv=notrunc 2>/dev/null
+! osslsigncode verify -CAfile ca.pem -in tampered.exe >/dev/null 2>&1 || fail "a changed byte still verifies"
+
+(cd "$work/a" && sha256sum --quiet -c "$package.zip.sha256") || fail "checksum does not match the zip"
+unzip -p "$work/a/$package.zip" Quorvane.exe | cmp - "$signed" || fail "the zip holds another executable"
+echo "Signed release: verified, tamper-evident, checksummed and reproducible."
