@@ -39,7 +39,7 @@ echo "Quorvane.exe $(stat -c %s build/mingw/Quorvane.exe) bytes; $(nproc) cores;
 echo "endpoints | matching | Quorvane ms | floor ms | ratio | Quorvane KiB | floor KiB"
 for count in 1 100 1000 10000; do
   awk -v n="$count" 'BEGIN { for (i = 0; i < n; i++)
-    printf "endpoint render active {s%d} Speakers %d (Simulated Audio)\n", i, i }' > "$work/machine-$count.txt"
+    printf "endpoint render active shown {s%d} Speakers %d (Simulated Audio)\n", i, i }' > "$work/machine-$count.txt"
   for mode in all none; do
     if [ "$mode" = all ]; then substring="Speakers"; else substring="Headphones"; fi
     : > "$work/tool"; : > "$work/floor"

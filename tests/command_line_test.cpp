@@ -22,7 +22,6 @@ struct GrammarCase {
   bool visible = false;
 };
 
-// Failures name the row, not its bytes.
 void PrintTo(const GrammarCase& row, std::ostream* out) { *out << row.title; }
 
 class Grammar : public ::testing::TestWithParam<GrammarCase> {};
@@ -46,7 +45,6 @@ INSTANTIATE_TEST_SUITE_P(
     Spellings, Grammar,
     ::testing::Values(
         GrammarCase{"NoArguments", {}, false},
-        GrammarCase{"OneArgument", {L"disable"}, false},
         GrammarCase{"TwoArguments", {L"disable", L"render"}, false},
         GrammarCase{"DisableRender", {L"disable", L"render", L"Speakers"}, true, eRender, false},
         GrammarCase{"EnableCapture", {L"enable", L"capture", L"Mic"}, true, eCapture, true},
@@ -60,12 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"AbbreviatedAction", {L"dis", L"render", L"x"}, false},
         GrammarCase{"LongerAction", {L"enabled", L"render", L"x"}, false},
         GrammarCase{"LongerFlow", {L"enable", L"renders", L"x"}, false},
-        GrammarCase{"ActionWithTrailingSpace", {L"enable ", L"render", L"x"}, false},
         GrammarCase{"UnknownAction", {L"mute", L"render", L"x"}, false},
         GrammarCase{"UnknownFlow", {L"disable", L"speakers", L"x"}, false},
-        GrammarCase{"SlashQuestionMark", {L"/?", L"render", L"x"}, false},
-        GrammarCase{"EmptyAction", {L"", L"render", L"x"}, false},
-        GrammarCase{"EmptyFlow", {L"enable", L"", L"x"}, false},
         GrammarCase{"ActionAndFlowSwapped", {L"render", L"disable", L"x"}, false},
         // Only ASCII letters fold: the Kelvin sign and the long s are not k and s.
         GrammarCase{"KelvinSignIsNotK", {L"enable", L"playbac\u212A", L"x"}, false},

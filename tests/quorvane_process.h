@@ -12,11 +12,6 @@
 
 enum class StandardOutput { kPipe, kFile, kClosed, kFullDevice };
 
-struct ProcessResult {
-  DWORD exitCode;
-  std::string output;
-};
-
 // The folder this test program runs from, where Quorvane.exe is built too.
 std::wstring BuildFolder();
 
@@ -24,12 +19,9 @@ std::wstring BuildFolder();
 inline constexpr wchar_t kSignedExecutable[] =
     L"signed-release\\a\\Quorvane-" QUORVANE_VERSION L"-win64\\Quorvane.exe";
 
-// Starts `program` with exactly `commandLine` (element 0 included), so that
-// the runtime's own splitting is part of what is tested, and waits for it.
-ProcessResult RunProgram(const std::wstring& program, const std::wstring& commandLine,
-                         StandardOutput to = StandardOutput::kPipe);
-
-// What one run of Quorvane.exe on a simulated machine left behind.
+// What one run of Quorvane.exe on a simulated machine left behind: the
+// simulator's journal of calls, its ledger of what was not given back exactly
+// once, and the machine file as the run left it.
 struct Outcome {
   DWORD exitCode;
   std::string output;
@@ -44,11 +36,13 @@ class SimulatedMachineFiles {
  public:
   explicit SimulatedMachineFiles(const std::string& machine);
   ~SimulatedMachineFiles();
-  SimulatedMachineFiles(const SimulatedMachineFiles&) = delete;
-  SimulatedMachineFiles& operator=(const SimulatedMachineFiles&) = delete;
-
-  // Runs the Quorvane.exe built beside this test program with these arguments.
-  Outcome Run(const std::wstring& arguments, StandardOutput to = StandardOutput::kPipe);
+  // Starts `program` from the build folder with exactly `commandLine`, element
+  // 0 included, so that the runtime's own splitting is part of what is tested.
+  Outcome Start(const wchar_t* program, const std::wstring& commandLine, StandardOutput to);
+  // Starts the built Quorvane.exe with these arguments after its quoted path.
+  Outcome Run(const std::wstring& arguments, StandardOutput to = StandardOutput::kPipe) {
+    return Start(L"Quorvane.exe", L"\"" + BuildFolder() + L"Quorvane.exe\" " + arguments, to);
+  }
 
  private:
   std::wstring folder_;

@@ -1,10 +1,8 @@
 #!/bin/sh
-# Signs the release package as the release workflow does, but with a throwaway
-# certificate authority made here, and checks what a Windows user relies on:
-# the signature verifies against that authority and names the signer, a byte
-# changed in the code breaks it, the checksum and the zip hold the signed
-# executable, and the same key and signing time give the same bytes twice.
-# The signed executable is left for the process tests, which run it.
+# Signs the release package as the release workflow does, with a throwaway
+# certificate authority made here, and checks the signature, its tamper
+# evidence, the checksum, the zip and that signing twice gives the same bytes.
+# The process tests run the signed executable it leaves.
 # usage: signed_release_test.sh BUILD_FOLDER SOURCE_FOLDER VERSION
 set -eu
 build=$1
@@ -45,7 +43,10 @@ done
 ! cmp -s "$build/Quorvane.exe" "$signed" || fail "the packaged executable is not signed"
 
 osslsigncode verify -CAfile ca.pem -in "$signed" >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
-grep -q "Subject: /CN=Quorvane Test Signer/O=Quorvane" verify.log || fail "signed by someone else"
+for expected in "Subject: /CN=Quorvane Test Signer/O=Quorvane" "Message digest algorithm  : SHA256" \
+  "Text description: Quorvane" "URL description: $QUORVANE_SIGNING_URL"; do
+  grep -q -F "$expected" verify.log || fail "the signature does not say: $expected"
+done
 ! osslsigncode verify -in "$signed" >/dev/null 2>&1 || fail "verified without its authority"
 
 # One byte of the code changed must break the signature.
