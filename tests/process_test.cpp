@@ -32,7 +32,7 @@ std::string NoMatch(const std::string& substring) {
   return "No endpoints matched substring \"" + substring + "\" in Playback list.\r\n";
 }
 
-struct CommandLineCase {
+struct RawLine {
   const char* title;
   std::wstring commandLine;  // after the quoted program path, unless it starts with '!'
   std::string output;
@@ -40,13 +40,13 @@ struct CommandLineCase {
   const wchar_t* program = L"Quorvane.exe";
 };
 
-void PrintTo(const CommandLineCase& row, std::ostream* out) { *out << row.title; }
+void PrintTo(const RawLine& row, std::ostream* out) { *out << row.title; }
 
-class CommandLine : public ::testing::TestWithParam<CommandLineCase> {};
+class CommandLine : public ::testing::TestWithParam<RawLine> {};
 
 // Substrings come back in the no-match line, as the runtime split them.
 TEST_P(CommandLine, IsSplitByTheRuntimeAndEndsWithItsStatus) {
-  const CommandLineCase& row = GetParam();
+  const RawLine& row = GetParam();
   SimulatedMachineFiles files(kMachine);
   const std::wstring program = L"\"" + BuildFolder() + row.program + L"\" ";
   const bool whole = row.commandLine.rfind(L'!', 0) == 0;
@@ -61,33 +61,27 @@ TEST_P(CommandLine, IsSplitByTheRuntimeAndEndsWithItsStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Raw, CommandLine,
     ::testing::Values(
-        CommandLineCase{"NoArguments", L"", kUsageBytes, 1},
-        CommandLineCase{"SignedRelease", L"", kUsageBytes, 1, kSignedExecutable},
-        CommandLineCase{"Changed", L"disable render Speakers",
-                        "Playback: Speakers (High Definition Audio) -> DISABLED\r\n"
-                        "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> "
-                        "DISABLED\r\n", 0},
-        CommandLineCase{"QuotedSpaces", L"disable render \"USB Mic\"", NoMatch("USB Mic"), 2},
-        CommandLineCase{"RunsOfBlanksSeparate", L"disable \t render  \t Mic  ", NoMatch("Mic"), 2},
-        CommandLineCase{"QuoteInsideAWord", L"disable render Spe\"ak ers\"", NoMatch("Speak ers"),
-                        2},
-        CommandLineCase{"EmptyQuoted", L"disable capture \"\" Speakers",
-                        "Recording: Line In (Realtek(R) Audio) -> DISABLED\r\n", 0},
-        CommandLineCase{"DoubledQuoteInsideQuotes", L"disable render \"Say \"\"hi\"\"\"",
-                        NoMatch("Say \"hi\""), 2},
-        CommandLineCase{"BackslashQuoteIsAQuote", L"disable render Say\\\"hi\\\"",
-                        NoMatch("Say\"hi\""), 2},
-        CommandLineCase{"EvenBackslashesBeforeAQuoteHalve",
-                        L"disable render \"C:\\Program Files\\\\\"", NoMatch("C:\\Program Files\\"),
-                        2},
-        CommandLineCase{"OddBackslashesBeforeAQuote", L"disable render a\\\\\\\"b c",
-                        NoMatch("a\\\"b"), 2},
-        CommandLineCase{"OtherBackslashesAreLiteral", L"disable render back\\slash\\\\",
-                        NoMatch("back\\slash\\\\"), 2},
+        RawLine{"NoArguments", L"", kUsageBytes, 1},
+        RawLine{"SignedRelease", L"", kUsageBytes, 1, kSignedExecutable},
+        RawLine{"Changed", L"disable render Speakers",
+                "Playback: Speakers (High Definition Audio) -> DISABLED\r\n"
+                "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> "
+                "DISABLED\r\n", 0},
+        RawLine{"QuotedSpaces", L"disable render \"USB Mic\"", NoMatch("USB Mic"), 2},
+        RawLine{"RunsOfBlanksSeparate", L"disable \t render  \t Mic  ", NoMatch("Mic"), 2},
+        RawLine{"QuoteInsideAWord", L"disable render Spe\"ak ers\"", NoMatch("Speak ers"), 2},
+        RawLine{"EmptyQuoted", L"disable capture \"\" Speakers",
+                "Recording: Line In (Realtek(R) Audio) -> DISABLED\r\n", 0},
+        RawLine{"DoubledQuote", L"disable render \"Say \"\"hi\"\"\"", NoMatch("Say \"hi\""), 2},
+        RawLine{"BackslashQuoteIsAQuote", L"disable render Say\\\"hi\\\"", NoMatch("Say\"hi\""), 2},
+        RawLine{"EvenBackslashesThenQuote", L"disable render \"C:\\a b\\\\\"", NoMatch("C:\\a b\\"),
+                2},
+        RawLine{"OddBackslashesThenQuote", L"disable render a\\\\\\\"b c", NoMatch("a\\\"b"), 2},
+        RawLine{"OtherBackslashesAreLiteral", L"disable render a\\b\\\\", NoMatch("a\\b\\\\"), 2},
         // Element 0 is never read: whatever it holds, the arguments follow it.
-        CommandLineCase{"ProgramPathWithSpaces",
-                        L"!\"C:\\Program Files\\Quorvane.exe\" disable render x", NoMatch("x"), 2}),
-    [](const ::testing::TestParamInfo<CommandLineCase>& info) { return info.param.title; });
+        RawLine{"ProgramPathWithSpaces",
+                L"!\"C:\\Program Files\\Quorvane.exe\" disable render x", NoMatch("x"), 2}),
+    [](const ::testing::TestParamInfo<RawLine>& info) { return info.param.title; });
 // clang-format on
 
 // Far beyond the runtime's 4096-byte buffer: every line, whole and in order, in
