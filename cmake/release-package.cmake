@@ -6,7 +6,9 @@
 # and, to sign, SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE, TIMESTAMP_URL, SIGNING_URL.
 set(name Quorvane-${VERSION}-win64)
 set(stage ${OUTPUT_DIR}/${name})
-file(REMOVE_RECURSE ${stage})
+set(zip ${OUTPUT_DIR}/${name}.zip)
+# Nothing of an earlier package is left to be taken for this one if this fails.
+file(REMOVE_RECURSE ${stage} ${zip} ${zip}.sha256)
 file(MAKE_DIRECTORY ${stage})
 set(read_only OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(COPY ${SOURCE_DIR}/README.md DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
@@ -50,14 +52,13 @@ else()
     RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
   file(REMOVE_RECURSE ${private})
   if(failed)
+    file(REMOVE_RECURSE ${stage})
     message(FATAL_ERROR "could not sign Quorvane.exe with ${SIGNING_CERTIFICATE}:\n${said}")
   endif()
   file(CHMOD ${stage}/Quorvane.exe PERMISSIONS ${read_only})
   message(STATUS "Signed Quorvane.exe with ${SIGNING_CERTIFICATE}")
 endif()
 
-set(zip ${OUTPUT_DIR}/${name}.zip)
-file(REMOVE ${zip})
 set(entries Quorvane.exe README.md LICENSE.txt)
 # Info-ZIP with -X stores only what is fixed here: names, sizes, the modes set
 # above and these times (a DOS time, so the time zone is fixed too).

@@ -28,14 +28,22 @@ export QUORVANE_SIGNING_URL=https://example.org/quorvane SOURCE_DATE_EPOCH=17672
 openssl pkcs12 -export -inkey signer.key -in signer.pem -out signer.p12 \
   -passout env:QUORVANE_SIGNING_PASSWORD
 
+package_into() {
+  folder=$1
+  shift
+  env "$@" cmake -DEXECUTABLE="$build/Quorvane.exe" -DSOURCE_DIR="$source" -DVERSION="$version" \
+    -DOUTPUT_DIR="$work/$folder" -P "$source/cmake/release-package.cmake" >"$work/$folder.log" 2>&1
+}
 for copy in a b; do
-  cmake -DEXECUTABLE="$build/Quorvane.exe" -DSOURCE_DIR="$source" -DVERSION="$version" \
-    -DOUTPUT_DIR="$work/$copy" -P "$source/cmake/release-package.cmake" >"$work/$copy.log" 2>&1 ||
-    { cat "$work/$copy.log"; fail "packaging failed"; }
+  package_into "$copy" || { cat "$work/$copy.log"; fail "packaging failed"; }
   ! grep -q -F "$QUORVANE_SIGNING_PASSWORD" "$work/$copy.log" || fail "the log shows the password"
   [ ! -e "$work/$copy/signing" ] || fail "the password file was left behind"
 done
 package=Quorvane-$version-win64
+# A signing that fails leaves no package, not even an earlier unsigned one.
+package_into c QUORVANE_SIGNING_CERTIFICATE= || fail "an unsigned package failed"
+! package_into c QUORVANE_SIGNING_PASSWORD=wrong || fail "signed with a wrong password"
+[ ! -e "$work/c/$package.zip" ] || fail "a failed signing left a package behind"
 signed=$work/a/$package/Quorvane.exe
 for file in "$package.zip" "$package.zip.sha256" "$package/Quorvane.exe"; do
   cmp "$work/a/$file" "$work/b/$file" || fail "signing twice gave different bytes: $file"

@@ -17,9 +17,8 @@
 namespace {
 
 // The platform's two classes, registered for this process under the identities
-// Windows uses while it lives, so the tool's own CoCreateInstance calls reach
-// them and never the machine's devices. COM holds the factories while they are
-// registered; the registrations are their only references.
+// Windows uses, so the tool's CoCreateInstance calls reach them and never the
+// machine's devices. The registrations hold the factories' only references.
 class ClassRegistration {
  public:
   explicit ClassRegistration(SimulatedPlatform& platform) {
@@ -139,7 +138,6 @@ const std::string kSpeakersOff = "Playback: Speakers (High Definition Audio) -> 
 const std::string kBOff = "Playback: Speakers B -> DISABLED\r\n";
 const std::string kNoSpeakers = "No endpoints matched substring \"Speakers\" in Playback list.\r\n";
 
-// Tables of cases keep one case to a few lines.
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Matching, SwitchRun,
