@@ -49,7 +49,7 @@ std::wstring BuildFolder() {
 Outcome SimulatedMachineFiles::Start(const wchar_t* program, const std::wstring& commandLine,
                                      StandardOutput to) {
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  const std::wstring file = NewTempName(L"qvf");
+  const std::wstring file = to == StandardOutput::kFile ? NewTempName(L"qvf") : L"";
   HANDLE readEnd = nullptr;
   HANDLE output = nullptr;
   if (to == StandardOutput::kPipe) {
@@ -100,8 +100,8 @@ Outcome SimulatedMachineFiles::Start(const wchar_t* program, const std::wstring&
   CloseHandle(readEnd);
   if (to == StandardOutput::kFile) {
     result.output = ReadWholeFile(file).value_or("");
+    DeleteFileW(file.c_str());
   }
-  DeleteFileW(file.c_str());
   result.journal = LinesOf(ReadWholeFile(folder_ + L"JOURNAL.txt").value_or(""));
   result.ledger = LinesOf(ReadWholeFile(folder_ + L"LEDGER.txt").value_or(""));
   result.machineAfter = ReadWholeFile(folder_ + L"MACHINE.txt").value_or("");
