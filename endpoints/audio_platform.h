@@ -1,9 +1,9 @@
 #pragma once
 
 // The identities this tool relies on from the Windows audio stack. They are
-// written out here instead of taken from SDK import libraries so that the same
-// values build unchanged under MSVC and mingw-w64, and so that test doubles can
-// register themselves under exactly the identities the tool asks for.
+// written out here instead of taken from SDK import libraries, so that the same
+// values build unchanged under MSVC and mingw-w64; the simulated stack takes
+// its own from the SDK headers, so a slip here cannot hide behind it.
 
 #include <windows.h>
 #include <mmdeviceapi.h>

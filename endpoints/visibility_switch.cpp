@@ -58,6 +58,18 @@ class PropVariantValue {
 
 enum class SwitchOutcome { kSetUpFailed, kNoneChanged, kSomeChanged };
 
+// Whether a call that hands out an object gave one. A failed call hands out no
+// reference, so whatever it may have left in `object` is neither used nor
+// released; a success that leaves it empty is a failure all the same.
+template <typename Interface>
+bool Received(HRESULT status, ComPtr<Interface>& object) {
+  if (FAILED(status)) {
+    (void)object.Detach();
+    return false;
+  }
+  return object != nullptr;
+}
+
 const wchar_t* FlowLabel(EDataFlow flow) { return flow == eRender ? L"Playback" : L"Recording"; }
 
 const wchar_t* VisibilityLabel(bool visible) { return visible ? L"ENABLED" : L"DISABLED"; }
@@ -72,8 +84,7 @@ bool SetVisibility(LPCWSTR endpointId, LPCWSTR friendlyName, EDataFlow flow, boo
   ComPtr<IPolicyConfig> policy;
   const HRESULT created = CoCreateInstance(kPolicyConfigClassId, nullptr, CLSCTX_ALL,
                                            kPolicyConfigInterfaceId, &policy);
-  // A creation that claims success but hands back nothing is as much a failure.
-  if (FAILED(created) || !policy) {
+  if (!Received(created, policy)) {
     PrintFailure(L"PolicyConfig CoCreateInstance failed", created);
     return false;
   }
@@ -98,7 +109,7 @@ bool SwitchIfMatching(IMMDevice& device, EDataFlow flow, const wchar_t* nameSubs
     return false;
   }
   ComPtr<IPropertyStore> properties;
-  if (FAILED(device.OpenPropertyStore(STGM_READ, &properties)) || !properties) {
+  if (!Received(device.OpenPropertyStore(STGM_READ, &properties), properties)) {
     return false;
   }
   PropVariantValue friendlyName;
@@ -106,8 +117,7 @@ bool SwitchIfMatching(IMMDevice& device, EDataFlow flow, const wchar_t* nameSubs
     return false;
   }
   LPCWSTR name = friendlyName.String();
-  // A plain search of our own: some runtimes' wcsstr find nothing in an empty
-  // name, where an empty substring must still match.
+  // An empty substring is found in every name, the empty name too.
   if (name == nullptr || std::wstring_view(name).find(nameSubstring) == std::wstring_view::npos) {
     return false;
   }
@@ -118,7 +128,7 @@ SwitchOutcome SwitchEveryMatch(EDataFlow flow, const wchar_t* nameSubstring, boo
   ComPtr<IMMDeviceEnumerator> enumerator;
   const HRESULT created = CoCreateInstance(kMMDeviceEnumeratorClassId, nullptr, CLSCTX_ALL,
                                            kDeviceEnumeratorInterfaceId, &enumerator);
-  if (FAILED(created) || !enumerator) {
+  if (!Received(created, enumerator)) {
     PrintFailure(L"MMDeviceEnumerator CoCreateInstance failed", created);
     return SwitchOutcome::kSetUpFailed;
   }
@@ -126,7 +136,7 @@ SwitchOutcome SwitchEveryMatch(EDataFlow flow, const wchar_t* nameSubstring, boo
   // again what an earlier disable hid.
   ComPtr<IMMDeviceCollection> endpoints;
   const HRESULT enumerated = enumerator->EnumAudioEndpoints(flow, DEVICE_STATEMASK_ALL, &endpoints);
-  if (FAILED(enumerated) || !endpoints) {
+  if (!Received(enumerated, endpoints)) {
     PrintFailure(L"EnumAudioEndpoints failed", enumerated);
     return SwitchOutcome::kSetUpFailed;
   }
@@ -137,7 +147,7 @@ SwitchOutcome SwitchEveryMatch(EDataFlow flow, const wchar_t* nameSubstring, boo
   bool anyChanged = false;
   for (UINT index = 0; index < count; ++index) {
     ComPtr<IMMDevice> device;
-    if (FAILED(endpoints->Item(index, &device)) || !device) {
+    if (!Received(endpoints->Item(index, &device), device)) {
       continue;
     }
     if (SwitchIfMatching(*device.Get(), flow, nameSubstring, visible)) {

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <io.h>
 
 namespace {
 
@@ -30,12 +29,10 @@ void PrintMessage(std::initializer_list<std::wstring_view> pieces) {
       chunk[used++] = ConsoleByte(unit);
     }
   }
+  // The runtime writes a stream that goes to a console out at every call, so a
+  // console shows each message as soon as it is printed; a pipe or a file is
+  // buffered in blocks, which matters when thousands of lines go out.
   (void)std::fwrite(chunk, 1, used, stdout);
-  // A console shows each message as soon as it is printed; pipes and files keep
-  // the runtime's block buffering, which matters when thousands of lines go out.
-  if (_isatty(_fileno(stdout))) {
-    (void)std::fflush(stdout);
-  }
 }
 
 Hex32Text::Hex32Text(std::uint32_t value) : digits_() {

@@ -25,6 +25,10 @@ class SimulatedObject {
   virtual ~SimulatedObject() = default;
   // Class factories belong to COM's registration, not to the run being checked.
   virtual bool HandedToTool() const { return true; }
+  const std::wstring& Label() const { return label_; }
+  // Drops the creator's reference, for an object that a failed call writes out
+  // and that nobody owns.
+  void Abandon() { ReleaseReference(); }
   void AddToLedger(std::vector<std::wstring>& ledger) const {
     if (HandedToTool() && references_ > 0) {
       ledger.push_back(L"never released: " + label_);
@@ -127,8 +131,12 @@ class SimulatedDevice : public ComObject<IMMDevice> {
   }
   HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD access, IPropertyStore** store) override {
     const SimulatedEndpoint& endpoint = platform_.Endpoint(endpoint_);
-    platform_.Record(L"OpenPropertyStore " + endpoint.id + L" mode=" + std::to_wstring(access));
+    platform_.Record(L"OpenPropertyStore " + endpoint.id);
     *store = nullptr;
+    // As for a user without administrator rights: endpoint properties are for reading.
+    if (access != STGM_READ) {
+      return E_ACCESSDENIED;
+    }
     if (HandsOutNothing(endpoint.openStatus)) {
       return endpoint.openStatus;
     }
@@ -166,9 +174,14 @@ class SimulatedCollection : public ComObject<IMMDeviceCollection> {
     if (index >= members_.size()) {
       return E_INVALIDARG;
     }
-    const HRESULT status = platform_.Endpoint(members_[index]).itemStatus;
-    if (HandsOutNothing(status)) {
-      return status;
+    const SimulatedEndpoint& endpoint = platform_.Endpoint(members_[index]);
+    if (FAILED(endpoint.itemStatus) && endpoint.deviceWrittenOnFailure) {
+      SimulatedDevice* left = platform_.Make<SimulatedDevice>(members_[index]);
+      left->Abandon();
+      *device = left;
+    }
+    if (HandsOutNothing(endpoint.itemStatus)) {
+      return endpoint.itemStatus;
     }
     *device = platform_.Make<SimulatedDevice>(members_[index]);
     return S_OK;
@@ -381,11 +394,18 @@ void SimulatedPlatform::SetHidden(size_t index, bool hidden) {
   endpoints_[index].hidden = hidden;
 }
 
+void SimulatedPlatform::NoteHandedOut(const SimulatedObject& object) {
+  if (object.HandedToTool()) {
+    Record(L"hand out " + object.Label());
+  }
+}
+
 wchar_t* SimulatedPlatform::AllocateTaskString(const std::wstring& text, std::wstring label) {
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   auto* block = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
   if (block != nullptr) {
     std::memcpy(block, text.c_str(), bytes);
+    Record(L"hand out " + label);
     outstandingTaskMemory_[block] = std::move(label);
   }
   return block;

@@ -41,6 +41,9 @@ struct SimulatedEndpoint {
   // How this endpoint answers each step; S_OK is a working step, S_FALSE for
   // Item or OpenPropertyStore a success that hands out no object.
   HRESULT itemStatus = S_OK;
+  // A failing Item still writes a device, as a careless collection might; the
+  // caller owns no reference to it and must neither use nor release it.
+  bool deviceWrittenOnFailure = false;
   HRESULT idStatus = S_OK;
   bool idLeftNull = false;
   HRESULT openStatus = S_OK;
@@ -104,13 +107,17 @@ class SimulatedPlatform {
   std::vector<size_t> Select(EDataFlow flow, DWORD stateMask) const;
   std::optional<size_t> Find(const std::wstring& id) const;
   void SetHidden(size_t index, bool hidden);
+  // A new object with one reference for its creator; the journal says when one
+  // meant for the tool is handed out.
   template <typename T, typename... Args>
   T* Make(Args&&... args) {
     auto object = std::make_unique<T>(*this, std::forward<Args>(args)...);
     T* raw = object.get();
     objects_.push_back(std::move(object));
+    NoteHandedOut(*raw);
     return raw;
   }
+  void NoteHandedOut(const SimulatedObject& object);
   wchar_t* AllocateTaskString(const std::wstring& text, std::wstring label);
   void NoteTaskMemoryFreed(void* block);
   void NoteTaskMemoryReused(void* block) { freedTaskMemory_.erase(block); }

@@ -20,9 +20,15 @@ TEST(PulseAudio, HidesExactlyTheEndpointWhoseFullNameMatches) {
       outcome.output);
   EXPECT_EQ(0u, outcome.exitCode);
   // One policy object, told to hide one of Wine's own playback endpoints.
-  ASSERT_EQ(3u, outcome.journal.size()) << "Wine's enumerator does not see the PulseAudio sinks";
-  EXPECT_EQ(0u, outcome.journal[1].rfind("SetEndpointVisibility {0.0.0.00000000}.{", 0));
-  EXPECT_EQ(" 0", outcome.journal[1].substr(outcome.journal[1].size() - 2));
+  std::vector<std::string> calls;
+  for (const std::string& entry : outcome.journal) {
+    if (entry.rfind("SetEndpointVisibility ", 0) == 0) {
+      calls.push_back(entry);
+    }
+  }
+  ASSERT_EQ(1u, calls.size()) << "Wine's enumerator does not see the PulseAudio sinks";
+  EXPECT_EQ(0u, calls[0].rfind("SetEndpointVisibility {0.0.0.00000000}.{", 0));
+  EXPECT_EQ(" 0", calls[0].substr(calls[0].size() - 2));
   EXPECT_EQ(std::vector<std::string>{}, outcome.ledger);
 }
 
