@@ -9,7 +9,7 @@ set -eu
 cd "$(dirname "$0")/.."
 repeat=${1:-5}
 # GNU time measures the peak memory.
-./scripts/install-deps.sh time
+./scripts/install-deps.sh build googletest time
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target Quorvane QuorvaneFloor QuorvaneAudioSimulator >/dev/null
 

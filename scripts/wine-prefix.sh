@@ -2,8 +2,9 @@
 # Starts or stops a private Wine prefix that test programs run in.
 # usage: wine-prefix.sh start PREFIX [SIMULATOR_DLL [enumerator,policy]]
 #        wine-prefix.sh stop PREFIX
-# With SIMULATOR_DLL, the prefix's registry serves the named classes (both by
-# default) from that DLL instead of from Wine's own audio stack.
+# PREFIX lies directly in a build folder, and nothing is written outside that
+# folder. With SIMULATOR_DLL, the prefix's registry serves the named classes
+# (both by default) from that DLL instead of from Wine's own audio stack.
 set -eu
 action=$1
 export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
@@ -21,15 +22,22 @@ register() {
     printf '\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\%s\\InprocServer32]\n@="%s"\n"ThreadingModel"="Both"\n' \
       "$clsid" "$dll" >> "$reg"
   done
-  wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1 </dev/null
+  if ! wine regedit /S "$(winepath -w "$reg")" >"$reg.log" 2>&1 </dev/null; then
+    cat "$reg.log"
+    echo "regedit could not register the simulated classes in $WINEPREFIX"
+    exit 1
+  fi
 }
 
 case "$action" in
   start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      # Booting a prefix takes 10-60 s; it is done once for every build folder
-      # beside it, and each prefix starts as a copy.
-      template="$(dirname "$(dirname "$WINEPREFIX")")/wineprefix-template"
+      # Booting a prefix takes 10-60 s; it is done once for each build folder,
+      # and each prefix in it starts as a copy. The lock keeps two prefixes that
+      # start together from booting the same template at once.
+      template="$(dirname "$WINEPREFIX")/wineprefix-template"
+      exec 9>"$template.lock"
+      flock 9
       if [ ! -f "$template/system.reg" ]; then
         rm -rf "$template"
         # Without the 32-bit half of Wine, wineboot complains about syswow64 and
@@ -41,6 +49,7 @@ case "$action" in
       fi
       rm -rf "$WINEPREFIX"
       cp -a "$template" "$WINEPREFIX"
+      exec 9>&-
     fi
     # Keeps one wineserver up for the whole run; it answers 2 when one already is.
     wineserver -p >/dev/null 2>&1 </dev/null || true

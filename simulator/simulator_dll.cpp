@@ -1,10 +1,12 @@
 // The simulated audio stack as a COM in-process server, for a Wine prefix of
 // our own: it serves the device enumerator and the policy-configuration class
 // to whichever program creates them, from the machine file that the variable
-// QUORVANE_SIMULATOR_MACHINE names. When the process ends it writes the states
-// back to that file, the journal of calls to QUORVANE_SIMULATOR_JOURNAL and the
-// ledger of what was never given back to QUORVANE_SIMULATOR_LEDGER (each only
-// when set).
+// QUORVANE_SIMULATOR_MACHINE names. A machine file that cannot be read whole is
+// not served at all, so that no endpoint quietly goes missing. When the process
+// ends it writes the states back to that file, the journal of calls to
+// QUORVANE_SIMULATOR_JOURNAL and the ledger to QUORVANE_SIMULATOR_LEDGER (each
+// only when set): what was never given back, what the machine file got wrong,
+// and a change that could not be saved.
 
 #include <memory>
 #include <string>
@@ -56,6 +58,10 @@ class Simulator {
   }
 
   HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out) {
+    if (!problems_.empty()) {
+      *out = nullptr;
+      return E_FAIL;
+    }
     SimulatedClass made;
     if (IsEqualCLSID(classId, __uuidof(MMDeviceEnumerator))) {
       made = SimulatedClass::kEnumerator;
@@ -73,9 +79,11 @@ class Simulator {
 
   // At process exit: nothing may be released any more, so what is still held
   // now was never given back.
-  void Finish() const {
-    if (platform_->VisibilityChanged() && problems_.empty()) {
-      WriteWholeFile(machinePath_, WithCurrentVisibility(machineText_, platform_->Endpoints()));
+  void Finish() {
+    if (platform_->VisibilityChanged() &&
+        !WriteWholeFile(machinePath_,
+                        WithCurrentVisibility(machineText_, platform_->Endpoints()))) {
+      problems_.push_back(L"the change could not be saved");
     }
     if (!journalPath_.empty()) {
       WriteWholeFile(journalPath_, Lines(platform_->Journal()));

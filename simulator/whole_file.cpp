@@ -19,7 +19,16 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // A read-only file is refused as Windows refuses it, also where the file
+  // system would let its owner write (as Wine lets root).
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return false;
+  }
+  // Written beside the file first and then put in its place, so that a failed
+  // write never leaves the file half written.
+  const std::wstring fresh = path + L".new";
+  HANDLE file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return false;
@@ -28,5 +37,10 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
   const BOOL wrote =
       WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
-  return wrote && written == bytes.size();
+  if (wrote && written == bytes.size() &&
+      MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return true;
+  }
+  DeleteFileW(fresh.c_str());
+  return false;
 }

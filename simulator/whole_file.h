@@ -6,5 +6,6 @@
 // A file's bytes at once: nothing when it cannot be opened.
 std::optional<std::string> ReadWholeFile(const std::wstring& path);
 
-// Replaces the file with `bytes`; false when it cannot be written.
+// Replaces the file with `bytes`, whole or not at all: false when it cannot be
+// written, or is read-only.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
