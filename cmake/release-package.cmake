@@ -1,9 +1,10 @@
-# Makes Quorvane-<version>-win64.zip (the executable, the README and the
-# licence) and its SHA-256 checksum file, and beside them a list of the
-# toolchain's package versions. The same inputs give the same bytes: the
-# archive's entries are in a fixed order with fixed times and modes and no other
-# metadata. When the release's download address is known (RELEASE_URL), it also
-# writes the winget manifests and the Scoop manifest for the zip.
+# Makes Quorvane-<version>-win64.zip (the executable, the README, the licence
+# and the administrators' PowerShell scripts) and its SHA-256 checksum file,
+# and beside them a list of the toolchain's package versions. The same inputs
+# give the same bytes: the archive's entries are in a fixed order with fixed
+# times and modes and no other metadata. When the release's download address
+# is known (RELEASE_URL), it also writes the winget manifests and the Scoop
+# manifest for the zip.
 # Run by the release-package target with EXECUTABLE, SOURCE_DIR, VERSION, OUTPUT_DIR,
 # RELEASE_URL and, to sign, SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE,
 # TIMESTAMP_URL, SIGNING_URL.
@@ -20,6 +21,10 @@ file(MAKE_DIRECTORY ${stage})
 set(read_only OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(COPY ${SOURCE_DIR}/README.md DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 file(COPY_FILE ${SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt)
+set(scripts Get-AudioEndpoints.ps1 Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1)
+foreach(script ${scripts})
+  file(COPY ${SOURCE_DIR}/admin/${script} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
+endforeach()
 file(CHMOD ${stage}/LICENSE.txt PERMISSIONS ${read_only})
 
 # The certificate and the rest may also come from the environment, as in a
@@ -66,7 +71,7 @@ else()
   message(STATUS "Signed Quorvane.exe with ${SIGNING_CERTIFICATE}")
 endif()
 
-set(entries Quorvane.exe README.md LICENSE.txt)
+set(entries Quorvane.exe README.md LICENSE.txt ${scripts})
 # Info-ZIP with -X stores only what is fixed here: names, sizes, the modes set
 # above and these times (a DOS time, so the time zone is fixed too).
 execute_process(COMMAND touch -d "2026-01-01 00:00:00 UTC" ${entries} WORKING_DIRECTORY ${stage})

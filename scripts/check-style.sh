@@ -44,6 +44,19 @@ for fixture in tests/workflows/actionlint-*.yml; do
   fi
 done
 
+# The PowerShell scripts: ASCII only, since Windows PowerShell 5.1 reads a file
+# without a byte-order mark in the machine's ANSI code page; and the one way of
+# reading endpoints the same in both scripts that carry it.
+for script in $(git ls-files 'admin/*.ps1'); do
+  if LC_ALL=C grep -q -P '[^\x00-\x7F]' "$script"; then echo "$script: not ASCII"; failed=1; fi
+done
+reading() { sed -n '/^# >>> Reading endpoints/,/^# <<< Reading endpoints/p' "admin/$1"; }
+if [ -z "$(reading Get-AudioEndpoints.ps1)" ] ||
+  [ "$(reading Get-AudioEndpoints.ps1)" != "$(reading Detect-ShownEndpoints.ps1)" ]; then
+  echo "admin/: Get-AudioEndpoints.ps1 and Detect-ShownEndpoints.ps1 read endpoints differently"
+  failed=1
+fi
+
 for file in $(git ls-files | grep -v -E '\.(md)$'); do
   [ -f "$file" ] || continue
   if grep -q "$(printf '\r')" "$file"; then echo "$file: CR LF line endings"; failed=1; fi
