@@ -9,22 +9,27 @@ set -eu
 action=$1
 export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
-register() {
-  dll=$(winepath -w "$1" | sed 's/\\/\\\\/g')
-  reg="$WINEPREFIX/quorvane-simulator.reg"
-  echo REGEDIT4 > "$reg"
-  for class in $(echo "$2" | tr ',' ' '); do
-    case "$class" in
-      enumerator) clsid='{BCDE0395-E52F-467C-8E3D-C4579291692E}' ;;
-      policy) clsid='{870AF99C-171D-4F9E-AF0D-E63DF40C2BC9}' ;;
-      *) echo "unknown class: $class"; exit 64 ;;
-    esac
-    printf '\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\%s\\InprocServer32]\n@="%s"\n"ThreadingModel"="Both"\n' \
-      "$clsid" "$dll" >> "$reg"
-  done
+# The simulated classes (when a DLL is named), and no debugger for a program
+# that crashes: it ends at once with the exception's code as its status, so a
+# crash in a test can never pass for a success.
+configure() {
+  reg="$WINEPREFIX/quorvane-prefix.reg"
+  printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"Debugger"=-\n' > "$reg"
+  if [ -n "$1" ]; then
+    dll=$(winepath -w "$1" | sed 's/\\/\\\\/g')
+    for class in $(echo "$2" | tr ',' ' '); do
+      case "$class" in
+        enumerator) clsid='{BCDE0395-E52F-467C-8E3D-C4579291692E}' ;;
+        policy) clsid='{870AF99C-171D-4F9E-AF0D-E63DF40C2BC9}' ;;
+        *) echo "unknown class: $class"; exit 64 ;;
+      esac
+      printf '\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\%s\\InprocServer32]\n@="%s"\n"ThreadingModel"="Both"\n' \
+        "$clsid" "$dll" >> "$reg"
+    done
+  fi
   if ! wine regedit /S "$(winepath -w "$reg")" >"$reg.log" 2>&1 </dev/null; then
     cat "$reg.log"
-    echo "regedit could not register the simulated classes in $WINEPREFIX"
+    echo "regedit could not configure $WINEPREFIX"
     exit 1
   fi
 }
@@ -56,10 +61,8 @@ case "$action" in
     # The first program in a prefix starts Wine's background services, which keep
     # whatever output they inherit open; give them nothing a test reads to its end.
     wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
-    if [ $# -ge 3 ]; then
-      register "$3" "${4:-enumerator,policy}"
-      echo "Simulated classes (${4:-enumerator,policy}) served from $3"
-    fi
+    configure "${3:-}" "${4:-enumerator,policy}"
+    [ -z "${3:-}" ] || echo "Simulated classes (${4:-enumerator,policy}) served from $3"
     echo "Wine prefix ready: $WINEPREFIX"
     ;;
   stop)

@@ -4,14 +4,12 @@
 
 namespace {
 
-struct Word {
-  const char* word;
-  DWORD value;
-};
-
-constexpr Word kPresences[] = {{"active", DEVICE_STATE_ACTIVE},
-                               {"unplugged", DEVICE_STATE_UNPLUGGED},
-                               {"notpresent", DEVICE_STATE_NOTPRESENT}};
+DWORD PresenceOf(std::string_view word) {
+  return word == "active"       ? DEVICE_STATE_ACTIVE
+         : word == "unplugged"  ? DEVICE_STATE_UNPLUGGED
+         : word == "notpresent" ? DEVICE_STATE_NOTPRESENT
+                                : 0;
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -44,10 +42,6 @@ void ForEachLine(std::string_view text, Each each) {
   }
 }
 
-std::wstring Problem(size_t number, const wchar_t* what) {
-  return L"line " + std::to_wstring(number) + L": " + what;
-}
-
 }  // namespace
 
 std::wstring WideFromUtf8(std::string_view text) {
@@ -69,7 +63,7 @@ std::string Utf8FromWide(std::wstring_view text) {
 
 SimulatedMachine ParseMachineFile(std::string_view text) {
   SimulatedMachine machine;
-  ForEachLine(text, [&machine](size_t number, std::string_view rest) {
+  ForEachLine(text, [&machine, text](size_t number, std::string_view rest) {
     const std::string_view keyword = NextWord(rest);
     if (keyword.empty() || keyword[0] == '#') {
       return;
@@ -84,43 +78,29 @@ SimulatedMachine ParseMachineFile(std::string_view text) {
     const std::string_view id = NextWord(rest);
     SimulatedEndpoint endpoint{.name = WideFromUtf8(rest),
                                .flow = flow == "render" ? eRender : eCapture,
-                               .presence = 0,
+                               .presence = PresenceOf(presence),
                                .hidden = visibility == "hidden",
                                .id = WideFromUtf8(id)};
-    for (const Word& word : kPresences) {
-      endpoint.presence = presence == word.word ? word.value : endpoint.presence;
-    }
     if (keyword != "endpoint" || (flow != "render" && flow != "capture") ||
         endpoint.presence == 0 || (visibility != "shown" && visibility != "hidden") || id.empty()) {
-      machine.problems.push_back(
-          Problem(number,
-                  L"expected: endpoint render|capture active|unplugged|notpresent shown|hidden "
-                  L"ID NAME, or policy any-endpoint"));
+      machine.problems.push_back(L"line " + std::to_wstring(number) +
+                                 L": expected: endpoint render|capture active|unplugged|notpresent "
+                                 L"shown|hidden ID NAME, or policy any-endpoint");
       return;
     }
     machine.endpoints.push_back(std::move(endpoint));
+    machine.visibilityAt.push_back(static_cast<size_t>(visibility.data() - text.data()));
   });
   return machine;
 }
 
-std::string WithCurrentVisibility(std::string_view text,
+std::string WithCurrentVisibility(std::string text, const std::vector<size_t>& visibilityAt,
                                   const std::vector<SimulatedEndpoint>& endpoints) {
-  std::string rewritten;
-  size_t next = 0;
-  ForEachLine(text, [&](size_t, std::string_view line) {
-    std::string_view rest = line;
-    if (NextWord(rest) == "endpoint" && next < endpoints.size()) {
-      NextWord(rest);
-      NextWord(rest);
-      const size_t visibilityAt = line.find_first_not_of(" \t", line.size() - rest.size());
-      const std::string_view old = NextWord(rest);
-      rewritten.append(line.substr(0, visibilityAt));
-      rewritten.append(endpoints[next++].hidden ? "hidden" : "shown");
-      rewritten.append(line.substr(visibilityAt + old.size()));
-    } else {
-      rewritten.append(line);
-    }
-    rewritten.push_back('\n');
-  });
-  return rewritten;
+  // From the end, so that the places before each rewrite stay where they were.
+  for (size_t index = visibilityAt.size(); index-- > 0;) {
+    const size_t at = visibilityAt[index];
+    text.replace(at, text.find_first_of(" \t", at) - at,
+                 endpoints[index].hidden ? "hidden" : "shown");
+  }
+  return text;
 }

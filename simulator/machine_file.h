@@ -1,21 +1,13 @@
 #pragma once
 
-// The simulated machine as a plain UTF-8 text file that a person can read and
-// edit. One statement a line; '#' starts a comment line.
-//
-//   endpoint FLOW PRESENCE VISIBILITY ID NAME
-//       FLOW        render | capture
-//       PRESENCE    active | unplugged | notpresent
-//       VISIBILITY  shown | hidden
-//       ID          the endpoint identifier, without blanks
-//       NAME        the friendly name: the rest of the line
-//
+// The simulated machine as a UTF-8 text file that a person can read and edit,
+// one statement a line; '#' starts a comment line.
+//   endpoint render|capture active|unplugged|notpresent shown|hidden ID NAME
+//       ID has no blanks; NAME, the friendly name, is the rest of the line.
+//       SetEndpointVisibility rewrites shown|hidden, so changes last.
 //   policy any-endpoint
-//       The policy object shows or hides endpoints it was not told of, for use
-//       beside another platform's enumerator.
-//
-// SetEndpointVisibility rewrites VISIBILITY in the file, so changes last
-// across runs.
+//       The policy object shows or hides endpoints it was not told of too, for
+//       use beside another platform's enumerator.
 
 #include <string>
 #include <string_view>
@@ -26,15 +18,16 @@
 struct SimulatedMachine {
   std::vector<SimulatedEndpoint> endpoints;
   PlatformFailures failures;
+  // Where each endpoint's shown|hidden stands in the text.
+  std::vector<size_t> visibilityAt;
   // Lines that could not be understood, each naming its line number.
   std::vector<std::wstring> problems;
 };
 
 SimulatedMachine ParseMachineFile(std::string_view text);
 
-// The same text with each endpoint line's visibility set to the endpoint's
-// current one, for a text that parsed without problems.
-std::string WithCurrentVisibility(std::string_view text,
+// The parsed text with each endpoint's shown|hidden set to its current visibility.
+std::string WithCurrentVisibility(std::string text, const std::vector<size_t>& visibilityAt,
                                   const std::vector<SimulatedEndpoint>& endpoints);
 
 std::wstring WideFromUtf8(std::string_view text);

@@ -15,9 +15,8 @@ bool HandsOutNothing(HRESULT status) { return FAILED(status) || status == S_FALS
 
 }  // namespace
 
-// Reference counts start at 1 for the creator. An object is never deleted when
-// its count reaches zero, only marked as given back, so a further Release is
-// caught as an over-release instead of touching freed memory.
+// An object is never deleted at a count of zero, so that one Release too many
+// is caught as such instead of touching freed memory.
 class SimulatedObject {
  public:
   SimulatedObject(SimulatedPlatform& platform, std::wstring label)
@@ -26,8 +25,7 @@ class SimulatedObject {
   // Class factories belong to COM's registration, not to the run being checked.
   virtual bool HandedToTool() const { return true; }
   const std::wstring& Label() const { return label_; }
-  // Drops the creator's reference, for an object that a failed call writes out
-  // and that nobody owns.
+  // Drops the creator's reference to what a failed call writes out.
   void Abandon() { ReleaseReference(); }
   void AddToLedger(std::vector<std::wstring>& ledger) const {
     if (HandedToTool() && references_ > 0) {
@@ -90,8 +88,6 @@ class SimulatedPropertyStore : public ComObject<IPropertyStore> {
   HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override {
     const SimulatedEndpoint& endpoint = platform_.Endpoint(endpoint_);
     const bool friendlyName = IsEqualPropertyKey(key, PKEY_Device_FriendlyName);
-    platform_.Record(L"GetValue " + endpoint.id +
-                     (friendlyName ? L" FriendlyName" : L" other key"));
     platform_.currentEndpoint = endpoint_;
     // The value is filled even when the call fails, as a careless store might:
     // a failed call's value must still not be read.
@@ -123,7 +119,6 @@ class SimulatedDevice : public ComObject<IMMDevice> {
       : ComObject(platform, L"device " + platform.Endpoint(endpoint).id), endpoint_(endpoint) {}
   HRESULT STDMETHODCALLTYPE GetId(LPWSTR* id) override {
     const SimulatedEndpoint& endpoint = platform_.Endpoint(endpoint_);
-    platform_.Record(L"GetId " + endpoint.id);
     if (!endpoint.idLeftNull) {
       *id = platform_.AllocateTaskString(endpoint.id, L"id " + endpoint.id);
     }
@@ -131,7 +126,6 @@ class SimulatedDevice : public ComObject<IMMDevice> {
   }
   HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD access, IPropertyStore** store) override {
     const SimulatedEndpoint& endpoint = platform_.Endpoint(endpoint_);
-    platform_.Record(L"OpenPropertyStore " + endpoint.id);
     *store = nullptr;
     // As for a user without administrator rights: endpoint properties are for reading.
     if (access != STGM_READ) {
@@ -157,19 +151,13 @@ class SimulatedCollection : public ComObject<IMMDeviceCollection> {
   SimulatedCollection(SimulatedPlatform& platform, std::vector<size_t> members)
       : ComObject(platform, L"collection"), members_(std::move(members)) {}
   HRESULT STDMETHODCALLTYPE GetCount(UINT* count) override {
-    platform_.Record(L"GetCount");
     const PlatformFailures& failures = platform_.Failures();
-    if (FAILED(failures.countStatus)) {
-      if (failures.countWrittenOnFailure) {
-        *count = *failures.countWrittenOnFailure;
-      }
-      return failures.countStatus;
+    if (SUCCEEDED(failures.countStatus) || failures.countWrittenOnFailure) {
+      *count = failures.countWrittenOnFailure.value_or(static_cast<UINT>(members_.size()));
     }
-    *count = static_cast<UINT>(members_.size());
-    return S_OK;
+    return failures.countStatus;
   }
   HRESULT STDMETHODCALLTYPE Item(UINT index, IMMDevice** device) override {
-    platform_.Record(L"Item " + std::to_wstring(index));
     *device = nullptr;
     if (index >= members_.size()) {
       return E_INVALIDARG;
@@ -196,8 +184,6 @@ class SimulatedEnumerator : public ComObject<IMMDeviceEnumerator> {
   explicit SimulatedEnumerator(SimulatedPlatform& platform) : ComObject(platform, L"enumerator") {}
   HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD stateMask,
                                                IMMDeviceCollection** collection) override {
-    platform_.Record(L"EnumAudioEndpoints flow=" + std::to_wstring(flow) + L" mask=" +
-                     std::to_wstring(stateMask));
     *collection = nullptr;
     const HRESULT status = platform_.Failures().enumerateStatus;
     if (HandsOutNothing(status)) {
@@ -268,12 +254,10 @@ class SimulatedClassFactory : public ComObject<IClassFactory> {
       return CLASS_E_NOAGGREGATION;
     }
     if (made_ == SimulatedClass::kEnumerator) {
-      platform_.Record(L"CoCreateInstance MMDeviceEnumerator");
       const HRESULT status = platform_.Failures().enumeratorStatus;
       return HandsOutNothing(status) ? status
                                      : Hand(platform_.Make<SimulatedEnumerator>(), iid, out);
     }
-    platform_.Record(L"CoCreateInstance PolicyConfig");
     if (platform_.currentEndpoint) {
       const SimulatedEndpoint& endpoint = platform_.Endpoint(*platform_.currentEndpoint);
       if (FAILED(endpoint.policyStatus) || endpoint.policyWithoutObject) {
@@ -294,8 +278,7 @@ class SimulatedClassFactory : public ComObject<IClassFactory> {
   SimulatedClass made_;
 };
 
-// Watches the COM task allocator so that every string a fake hands out can be
-// seen coming back through CoTaskMemFree (directly, or by PropVariantClear).
+// Watches the COM task allocator, so that each string handed out is seen freed.
 class TaskMemorySpy : public IMallocSpy {
  public:
   static TaskMemorySpy& Instance() {
@@ -350,7 +333,7 @@ SimulatedPlatform::SimulatedPlatform(std::vector<SimulatedEndpoint> endpoints,
     : endpoints_(std::move(endpoints)), failures_(failures) {
   for (size_t index = 0; index < endpoints_.size(); ++index) {
     if (endpoints_[index].id.empty()) {
-      endpoints_[index].id = IdOf(index);
+      endpoints_[index].id = L"{ep" + std::to_wstring(index) + L"}";
     }
     indexById_.emplace(endpoints_[index].id, index);
   }
@@ -368,10 +351,6 @@ SimulatedPlatform::~SimulatedPlatform() {
 
 IClassFactory* SimulatedPlatform::NewClassFactory(SimulatedClass made) {
   return Make<SimulatedClassFactory>(made);
-}
-
-std::wstring SimulatedPlatform::IdOf(size_t endpointIndex) {
-  return L"{ep" + std::to_wstring(endpointIndex) + L"}";
 }
 
 std::optional<size_t> SimulatedPlatform::Find(const std::wstring& id) const {

@@ -1,16 +1,12 @@
 #pragma once
 
-// A stand-in for the Windows audio stack where the real one is absent: a device
-// enumerator (IMMDeviceEnumerator, IMMDeviceCollection, IMMDevice,
-// IPropertyStore) and a policy-configuration object, serving a list of
-// endpoints that the caller supplies. Every call made on them is written to a
-// journal, every object and task-memory string they hand out is accounted for,
-// and each step can be told to fail, for one endpoint or for all.
-//
-// It serves the in-process unit tests directly and, wrapped in a COM server
-// DLL, the real Quorvane.exe in the end-to-end tests and the demo. It takes
-// none of its identities from the tool: a wrong identifier in the tool must not
-// be mirrored by its own double.
+// A stand-in for the Windows audio stack: a device enumerator and a policy
+// object serving the caller's endpoints, each step of which can be told to
+// fail. Its journal records what it hands out and gets back and each visibility
+// change; its ledger, what was not given back exactly once. It serves the unit
+// tests in process and, as a COM server DLL, Quorvane.exe in the end-to-end
+// tests and the demo. It takes none of its identities from the tool, so that a
+// wrong identifier there is not mirrored here.
 
 #include <map>
 #include <memory>
@@ -26,20 +22,18 @@
 enum class NameKind { kString, kMissing, kNotAString, kNullString };
 
 struct SimulatedEndpoint {
-  std::wstring name;
+  std::wstring name = {};
   EDataFlow flow = eRender;
   // Whether the device is there and plugged in: active, unplugged or not present.
   DWORD presence = DEVICE_STATE_ACTIVE;
-  // Hiding is the user's choice and apart from presence, as on Windows: a
-  // hidden endpoint reports itself disabled, and showing it again brings back
-  // whatever its presence is, so it never plugs in a jack.
+  // Hiding is apart from presence, as on Windows: a hidden endpoint reports
+  // itself disabled, and showing it again never plugs in a jack.
   bool hidden = false;
   NameKind nameKind = NameKind::kString;
-  // Empty: derived from the endpoint's place in the list.
+  // Empty: "{epN}", N the endpoint's place in the list.
   std::wstring id = {};
 
-  // How this endpoint answers each step; S_OK is a working step, S_FALSE for
-  // Item or OpenPropertyStore a success that hands out no object.
+  // How each step answers; S_FALSE for Item or OpenPropertyStore hands out nothing.
   HRESULT itemStatus = S_OK;
   // A failing Item still writes a device, as a careless collection might; the
   // caller owns no reference to it and must neither use nor release it.
@@ -55,16 +49,14 @@ struct SimulatedEndpoint {
   DWORD State() const { return hidden ? DEVICE_STATE_DISABLED : presence; }
 };
 
-// The steps that fail for the whole run rather than for one endpoint; S_FALSE
-// for creating the enumerator or EnumAudioEndpoints hands out no object.
+// Steps that fail for the whole run; S_FALSE hands out no object.
 struct PlatformFailures {
   HRESULT enumeratorStatus = S_OK;
   HRESULT enumerateStatus = S_OK;
   HRESULT countStatus = S_OK;
   // With a failing count: what the call still writes (nothing when empty).
   std::optional<UINT> countWrittenOnFailure = std::nullopt;
-  // For standing beside another enumerator: identifiers this platform does not
-  // know are shown or hidden too (only the journal remembers them).
+  // Beside another enumerator: unknown identifiers are shown or hidden too.
   bool policyAcceptsAnyEndpoint = false;
 };
 
@@ -88,16 +80,13 @@ class SimulatedPlatform {
   SimulatedPlatform(const SimulatedPlatform&) = delete;
   SimulatedPlatform& operator=(const SimulatedPlatform&) = delete;
 
-  static std::wstring IdOf(size_t endpointIndex);
-
   // A class factory for one of the two classes, with one reference for the caller.
   IClassFactory* NewClassFactory(SimulatedClass made);
 
   const std::vector<SimulatedEndpoint>& Endpoints() const { return endpoints_; }
   const std::vector<std::wstring>& Journal() const { return journal_; }
   bool VisibilityChanged() const { return visibilityChanged_; }
-  // Objects never released or released too often, and task-memory strings
-  // never freed or freed twice, a line each: empty after a sound run.
+  // A line for each object or string not given back exactly once.
   std::vector<std::wstring> Ledger() const;
 
   // Used by the simulated objects.
@@ -107,8 +96,7 @@ class SimulatedPlatform {
   std::vector<size_t> Select(EDataFlow flow, DWORD stateMask) const;
   std::optional<size_t> Find(const std::wstring& id) const;
   void SetHidden(size_t index, bool hidden);
-  // A new object with one reference for its creator; the journal says when one
-  // meant for the tool is handed out.
+  // A new object with one reference, for its creator.
   template <typename T, typename... Args>
   T* Make(Args&&... args) {
     auto object = std::make_unique<T>(*this, std::forward<Args>(args)...);

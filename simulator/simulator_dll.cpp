@@ -1,13 +1,10 @@
-// The simulated audio stack as a COM in-process server, for a Wine prefix of
-// our own: it serves the device enumerator and the policy-configuration class
-// to whichever program creates them, from the machine file that the variable
-// QUORVANE_SIMULATOR_MACHINE names. A machine file that cannot be read whole is
-// not served at all, so that no endpoint quietly goes missing. When the process
-// ends it writes the states back to that file, the journal of calls to
-// QUORVANE_SIMULATOR_JOURNAL and the ledger to QUORVANE_SIMULATOR_LEDGER (each
-// only when set): what was never given back, what the machine file got wrong,
-// and a change that could not be saved.
+// The simulated stack as a COM server for our own Wine prefixes, serving the
+// machine file QUORVANE_SIMULATOR_MACHINE names, and nothing from one it cannot
+// read whole. At exit it saves the states to that file, the journal to
+// QUORVANE_SIMULATOR_JOURNAL and the ledger (what was not given back, a bad
+// file, an unsaved change) to QUORVANE_SIMULATOR_LEDGER, each when set.
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -21,9 +18,8 @@
 namespace {
 
 std::wstring Variable(const wchar_t* name) {
-  wchar_t value[MAX_PATH * 2];
-  const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH * 2);
-  return length > 0 && length < MAX_PATH * 2 ? std::wstring(value, length) : std::wstring();
+  const wchar_t* value = _wgetenv(name);
+  return value != nullptr ? value : L"";
 }
 
 std::string Lines(const std::vector<std::wstring>& lines) {
@@ -50,6 +46,7 @@ class Simulator {
     } else {
       machineText_ = std::move(*text);
       machine = ParseMachineFile(machineText_);
+      visibilityAt_ = machine.visibilityAt;
       for (const std::wstring& problem : machine.problems) {
         problems_.push_back(machinePath_ + L": " + problem);
       }
@@ -58,18 +55,14 @@ class Simulator {
   }
 
   HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out) {
-    if (!problems_.empty()) {
-      *out = nullptr;
-      return E_FAIL;
-    }
     SimulatedClass made;
-    if (IsEqualCLSID(classId, __uuidof(MMDeviceEnumerator))) {
+    if (problems_.empty() && IsEqualCLSID(classId, __uuidof(MMDeviceEnumerator))) {
       made = SimulatedClass::kEnumerator;
-    } else if (IsEqualCLSID(classId, kSimulatedPolicyConfigClass)) {
+    } else if (problems_.empty() && IsEqualCLSID(classId, kSimulatedPolicyConfigClass)) {
       made = SimulatedClass::kPolicyConfig;
     } else {
       *out = nullptr;
-      return CLASS_E_CLASSNOTAVAILABLE;
+      return problems_.empty() ? CLASS_E_CLASSNOTAVAILABLE : E_FAIL;
     }
     IClassFactory* factory = platform_->NewClassFactory(made);
     const HRESULT status = factory->QueryInterface(iid, out);
@@ -81,19 +74,15 @@ class Simulator {
   // now was never given back.
   void Finish() {
     if (platform_->VisibilityChanged() &&
-        !WriteWholeFile(machinePath_,
-                        WithCurrentVisibility(machineText_, platform_->Endpoints()))) {
+        !WriteWholeFile(machinePath_, WithCurrentVisibility(machineText_, visibilityAt_,
+                                                            platform_->Endpoints()))) {
       problems_.push_back(L"the change could not be saved");
     }
     if (!journalPath_.empty()) {
       WriteWholeFile(journalPath_, Lines(platform_->Journal()));
     }
     if (!ledgerPath_.empty()) {
-      std::vector<std::wstring> ledger = problems_;
-      for (const std::wstring& line : platform_->Ledger()) {
-        ledger.push_back(line);
-      }
-      WriteWholeFile(ledgerPath_, Lines(ledger));
+      WriteWholeFile(ledgerPath_, Lines(problems_) + Lines(platform_->Ledger()));
     }
   }
 
@@ -102,6 +91,7 @@ class Simulator {
   std::wstring journalPath_;
   std::wstring ledgerPath_;
   std::string machineText_;
+  std::vector<size_t> visibilityAt_;
   std::vector<std::wstring> problems_;
   std::unique_ptr<SimulatedPlatform> platform_;
 };
@@ -123,9 +113,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
   if (simulator == nullptr) {
-    // Stays loaded until the process ends, so that the ledger is written only
-    // when nothing can be given back any more (and the task-memory spy it
-    // registers never outlives its code).
+    // Pinned, so that the ledger is written when nothing can be given back any
+    // more, and the task-memory spy never outlives its code.
     HMODULE pinned = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                        reinterpret_cast<LPCWSTR>(simulatorModule), &pinned);

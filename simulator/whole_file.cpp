@@ -1,21 +1,17 @@
 #include "simulator/whole_file.h"
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include <windows.h>
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  if (!file) {
     return std::nullopt;
   }
-  std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    bytes.append(buffer, got);
-  }
-  CloseHandle(file);
-  return bytes;
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
@@ -28,17 +24,9 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
   // Written beside the file first and then put in its place, so that a failed
   // write never leaves the file half written.
   const std::wstring fresh = path + L".new";
-  HANDLE file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return false;
-  }
-  DWORD written = 0;
-  const BOOL wrote =
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  if (wrote && written == bytes.size() &&
-      MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  const bool written =
+      static_cast<bool>(std::ofstream(std::filesystem::path(fresh), std::ios::binary) << bytes);
+  if (written && MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     return true;
   }
   DeleteFileW(fresh.c_str());

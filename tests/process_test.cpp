@@ -1,6 +1,5 @@
-// The real, release-built Quorvane.exe, started as a user's script starts it,
-// against the simulated audio stack that the test prefix registers in place of
-// Wine's own: what only a whole process shows.
+// The release-built Quorvane.exe as a script starts it, against the simulator
+// the test prefix registers: what only a whole process shows.
 
 #include <ostream>
 #include <string>
@@ -31,8 +30,7 @@ std::string NoMatch(const std::string& substring) {
   return "No endpoints matched substring \"" + substring + "\" in Playback list.\r\n";
 }
 
-// A command line as a script hands it over: the arguments after the quoted path
-// of the program, or a whole line with an element 0 of its own.
+// The arguments after the program's quoted path, or a whole line with its own element 0.
 struct CommandLineText {
   std::wstring text;
   bool whole = false;
@@ -50,8 +48,7 @@ struct RawLine {
 
 void PrintTo(const RawLine& row, std::ostream* out) { *out << row.title; }
 
-// A substring that matches nothing comes back in the no-match line as the
-// runtime split it.
+// A substring that matches nothing comes back in the no-match line as split.
 RawLine Splits(const char* title, std::wstring arguments, const std::string& substring) {
   return {.title = title,
           .commandLine = Arguments(std::move(arguments)),
@@ -102,23 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RawLine>& info) { return info.param.title; });
 // clang-format on
 
-const char* Name(StandardOutput to) {
-  switch (to) {
-    case StandardOutput::kPipe:
-      return "a pipe";
-    case StandardOutput::kFile:
-      return "a file";
-    case StandardOutput::kClosed:
-      return "closed";
-    case StandardOutput::kFullDevice:
-      return "a full device";
-  }
-  return "?";
-}
-
-// Far beyond the runtime's 4096-byte buffer: every line, whole and in order, in
-// text mode's CR LF, whatever standard output is; and nobody able to read it
-// changes nothing about what is done or the status.
+// Past the runtime's 4 KiB buffer, every line whole and in order, in CR LF, or
+// none; and nobody able to read it changes nothing that is done.
 TEST(StandardOutput, CarriesEveryLineOrNoneAndChangesNothingElse) {
   std::string machine;
   std::string lines;
@@ -129,7 +111,7 @@ TEST(StandardOutput, CarriesEveryLineOrNoneAndChangesNothingElse) {
   }
   for (StandardOutput to : {StandardOutput::kPipe, StandardOutput::kFile, StandardOutput::kClosed,
                             StandardOutput::kFullDevice}) {
-    SCOPED_TRACE(Name(to));
+    SCOPED_TRACE(kOutputNames[static_cast<int>(to)]);
     SimulatedMachineFiles files(machine);
     const Outcome outcome = files.Run(L"disable render Speakers", to);
     const bool readable = to == StandardOutput::kPipe || to == StandardOutput::kFile;
@@ -139,9 +121,8 @@ TEST(StandardOutput, CarriesEveryLineOrNoneAndChangesNothingElse) {
   }
 }
 
-// The whole road through COM's own class lookup to the registered simulator:
-// what disable hid, enable finds again. Showing the unplugged Line In again
-// leaves it unplugged, as Windows does.
+// Through COM's own class lookup: what disable hid, enable finds again, and the
+// unplugged Line In shown again is still unplugged, as on Windows.
 TEST(SimulatedStack, HidesAndShowsThroughTheRegisteredClasses) {
   SimulatedMachineFiles files(kMachine);
   const Outcome hide = files.Run(L"disable capture Line");
@@ -149,7 +130,7 @@ TEST(SimulatedStack, HidesAndShowsThroughTheRegisteredClasses) {
   EXPECT_NE(std::string::npos, hide.machineAfter.find("capture unplugged hidden {c1}"));
   const Outcome show = files.Run(L"enable record Line");
   EXPECT_EQ(kMachine, show.machineAfter);
-  EXPECT_EQ(std::vector<std::string>{}, show.ledger) << "not given back exactly once";
+  EXPECT_EQ("", show.ledger) << "not given back exactly once";
 }
 
 }  // namespace

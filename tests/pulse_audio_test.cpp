@@ -20,16 +20,12 @@ TEST(PulseAudio, HidesExactlyTheEndpointWhoseFullNameMatches) {
       outcome.output);
   EXPECT_EQ(0u, outcome.exitCode);
   // One policy object, told to hide one of Wine's own playback endpoints.
-  std::vector<std::string> calls;
-  for (const std::string& entry : outcome.journal) {
-    if (entry.rfind("SetEndpointVisibility ", 0) == 0) {
-      calls.push_back(entry);
-    }
-  }
-  ASSERT_EQ(1u, calls.size()) << "Wine's enumerator does not see the PulseAudio sinks";
-  EXPECT_EQ(0u, calls[0].rfind("SetEndpointVisibility {0.0.0.00000000}.{", 0));
-  EXPECT_EQ(" 0", calls[0].substr(calls[0].size() - 2));
-  EXPECT_EQ(std::vector<std::string>{}, outcome.ledger);
+  const std::string call = "SetEndpointVisibility {0.0.0.00000000}.{";
+  const size_t at = outcome.journal.find(call);
+  ASSERT_NE(std::string::npos, at) << "Wine's enumerator does not see the PulseAudio sinks";
+  EXPECT_EQ(std::string::npos, outcome.journal.find("SetEndpointVisibility", at + 1));
+  EXPECT_EQ("} 0\n", outcome.journal.substr(outcome.journal.find('\n', at) - 3, 4));
+  EXPECT_EQ("", outcome.ledger);
 }
 
 }  // namespace

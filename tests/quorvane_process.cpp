@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/stdout_capture.h"
+
 namespace {
 
-// On Windows itself Quorvane.exe would act on the machine's own devices, not on
-// the simulator that only a private Wine prefix registers.
+// On Windows itself Quorvane.exe would change the machine's own devices.
 class RequiresWine : public ::testing::Environment {
   void SetUp() override {
     if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
@@ -17,24 +18,6 @@ class RequiresWine : public ::testing::Environment {
 };
 
 ::testing::Environment* const kRequiresWine = ::testing::AddGlobalTestEnvironment(new RequiresWine);
-
-std::wstring NewTempName(const wchar_t* prefix) {
-  wchar_t folder[MAX_PATH];
-  wchar_t file[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  GetTempFileNameW(folder, prefix, 0, file);
-  return file;
-}
-
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end - start));
-    start = end == std::string::npos ? text.size() : end + 1;
-  }
-  return lines;
-}
 
 const wchar_t* const kSimulatorFiles[] = {L"MACHINE", L"JOURNAL", L"LEDGER"};
 
@@ -75,9 +58,8 @@ Outcome SimulatedMachineFiles::Start(const wchar_t* program, const std::wstring&
                           &startup, &process);
   };
   BOOL started = start();
-  // Wine now and then refuses to start a process with ERROR_INTERNAL_ERROR when
-  // the new process dies before it has told wineserver it is up; that is
-  // Wine's, so it gets one more try, said out loud.
+  // Wine now and then fails a start with ERROR_INTERNAL_ERROR, before any code
+  // of ours runs; that gets one more try, said out loud.
   if (!started && GetLastError() == ERROR_INTERNAL_ERROR) {
     std::printf("[ note ] Wine could not start the program (error 1359); starting it again\n");
     started = start();
@@ -102,8 +84,8 @@ Outcome SimulatedMachineFiles::Start(const wchar_t* program, const std::wstring&
     result.output = ReadWholeFile(file).value_or("");
     DeleteFileW(file.c_str());
   }
-  result.journal = LinesOf(ReadWholeFile(folder_ + L"JOURNAL.txt").value_or(""));
-  result.ledger = LinesOf(ReadWholeFile(folder_ + L"LEDGER.txt").value_or(""));
+  result.journal = ReadWholeFile(folder_ + L"JOURNAL.txt").value_or("");
+  result.ledger = ReadWholeFile(folder_ + L"LEDGER.txt").value_or("");
   result.machineAfter = ReadWholeFile(folder_ + L"MACHINE.txt").value_or("");
   DeleteFileW((folder_ + L"JOURNAL.txt").c_str());
   DeleteFileW((folder_ + L"LEDGER.txt").c_str());

@@ -1,7 +1,6 @@
 #pragma once
 
-// Quorvane.exe as a user's script starts it: a raw command line, standard
-// output as a pipe, a file, closed or full, and the exit status.
+// Quorvane.exe as a script starts it, with standard output a pipe, a file, closed or full.
 
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "simulator/whole_file.h"
 
 enum class StandardOutput { kPipe, kFile, kClosed, kFullDevice };
+inline constexpr const char* kOutputNames[] = {"a pipe", "a file", "closed", "a full device"};
 
 // The folder this test program runs from, where Quorvane.exe is built too.
 std::wstring BuildFolder();
@@ -19,19 +19,17 @@ std::wstring BuildFolder();
 inline constexpr wchar_t kSignedExecutable[] =
     L"signed-release\\a\\Quorvane-" QUORVANE_VERSION L"-win64\\Quorvane.exe";
 
-// What one run of Quorvane.exe on a simulated machine left behind: the
-// simulator's journal of calls, its ledger of what was not given back exactly
-// once, and the machine file as the run left it.
+// What one run left: its output and status, the simulator's journal and ledger,
+// and the machine file.
 struct Outcome {
   DWORD exitCode;
   std::string output;
-  std::vector<std::string> journal;
-  std::vector<std::string> ledger;
+  std::string journal;
+  std::string ledger;
   std::string machineAfter;
 };
 
-// A simulated machine in a fresh folder, made known to the simulator that the
-// prefix registers through the environment that Quorvane.exe inherits.
+// A simulated machine in a fresh folder, named to the simulator through the environment.
 class SimulatedMachineFiles {
  public:
   explicit SimulatedMachineFiles(const std::string& machine);

@@ -2,12 +2,12 @@
 # Signs the release package as the release workflow does, with a throwaway
 # certificate authority made here, and checks the signature, its tamper
 # evidence, the checksum, the zip and that signing twice gives the same bytes.
-# The process tests run the signed executable it leaves.
-# usage: signed_release_test.sh BUILD_FOLDER SOURCE_FOLDER VERSION
+# The process tests run the signed executable it leaves. With "verify" (for the
+# g++ build, which releases are made with), scripts/verify-release.sh must find
+# the package equal to its source, and the package with a changed byte not.
+# usage: signed_release_test.sh BUILD_FOLDER SOURCE_FOLDER VERSION [verify]
 set -eu
-build=$1
-source=$2
-version=$3
+build=$1 source=$2 version=$3
 work=$build/signed-release
 rm -rf "$work"
 mkdir -p "$work/ca"
@@ -66,4 +66,15 @@ cmp -s "$signed" tampered.exe || printf '\220' | dd of=tampered.exe bs=1 seek=$(
 
 (cd "$work/a" && sha256sum --quiet -c "$package.zip.sha256") || fail "checksum does not match the zip"
 unzip -p "$work/a/$package.zip" Quorvane.exe | cmp - "$signed" || fail "the zip holds another executable"
-echo "Signed release: verified, tamper-evident, checksummed and reproducible."
+
+if [ "${4:-}" = verify ]; then
+  verify() { sh "$source/scripts/verify-release.sh" --source "$source" "$1" >"$2" 2>&1; }
+  verify "$work/a/$package.zip" match.log || { cat match.log; fail "the package does not match its source"; }
+  mkdir -p changed/zip changed/exe
+  cp "$work/a/$package.zip" changed/zip/ && cp tampered.exe changed/exe/Quorvane.exe
+  (cd changed/exe && zip -q "../zip/$package.zip" Quorvane.exe)
+  ! verify "changed/zip/$package.zip" mismatch.log || fail "a changed byte still matches its source"
+  grep -q "^MISMATCH: .*, first at offsets .*$(printf '0x%X' $((0x$text + 64))) " mismatch.log ||
+    fail "the mismatch is not placed: $(cat mismatch.log)"
+fi
+echo "Signed release: verified, tamper-evident, checksummed, reproducible${4:+, and equal to its source}."

@@ -9,24 +9,26 @@
 
 #include "simulator/whole_file.h"
 
+// A new empty file's name in the temporary folder.
+inline std::wstring NewTempName(const wchar_t* prefix) {
+  wchar_t folder[MAX_PATH];
+  wchar_t file[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  GetTempFileNameW(folder, prefix, 0, file);
+  return file;
+}
+
 // Every byte written to standard output until Finish, exactly as the C
 // runtime's text-mode stream writes it to a file.
 class StdoutCapture {
  public:
-  StdoutCapture() {
-    wchar_t folder[MAX_PATH];
-    wchar_t file[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"qvo", 0, file);
-    path_ = file;
+  StdoutCapture() : path_(NewTempName(L"qvo")) {
     (void)std::fflush(stdout);
-    const int captured = _wopen(file, _O_WRONLY | _O_TRUNC | _O_TEXT);
+    const int captured = _wopen(path_.c_str(), _O_WRONLY | _O_TRUNC | _O_TEXT);
     saved_ = _dup(_fileno(stdout));
     _dup2(captured, _fileno(stdout));
     _close(captured);
   }
-  StdoutCapture(const StdoutCapture&) = delete;
-  StdoutCapture& operator=(const StdoutCapture&) = delete;
   std::string Finish() {
     (void)std::fflush(stdout);
     _dup2(saved_, _fileno(stdout));
