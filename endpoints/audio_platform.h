@@ -2,8 +2,8 @@
 
 // The identities this tool relies on from the Windows audio stack. They are
 // written out here instead of taken from SDK import libraries, so that the same
-// values build unchanged under MSVC and mingw-w64; the simulated stack takes
-// its own from the SDK headers, so a slip here cannot hide behind it.
+// values build unchanged under MSVC and mingw-w64. The simulated stack declares
+// its own, so that a slip here cannot hide behind the same slip there.
 
 #include <windows.h>
 #include <mmdeviceapi.h>

@@ -8,8 +8,8 @@
 # Quorvane's output and exit status are its own. The demo's own failures have
 # status 3, on standard error: a machine file with a line it cannot read (it is
 # left as it is, and Quorvane does not run), or a change that could not be saved.
-# The machine is build/demo/demo-machine.txt, or the file QUORVANE_DEMO_MACHINE
-# names. The simulation lives only in a Wine prefix inside build/demo;
+# The machine is build/demo/demo-machine.txt, or the file that
+# QUORVANE_DEMO_MACHINE names with an absolute path. The simulation lives only in a Wine prefix inside build/demo;
 # Quorvane.exe itself knows nothing of it.
 set -eu
 cd "$(dirname "$0")/.."
@@ -34,7 +34,7 @@ export QUORVANE_SIMULATOR_MACHINE QUORVANE_SIMULATOR_LEDGER
 
 # Every line of the demo's own failures names the machine file.
 fail() {
-  sed "s|^|run.sh: $machine: |" >&2
+  while IFS= read -r line; do printf 'run.sh: %s: %s\n' "$machine" "$line" >&2; done
   exit 3
 }
 
