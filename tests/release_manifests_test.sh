@@ -19,6 +19,7 @@ check "$work/good" || { cat "$work/good.log"; fail "the manifests as made do not
 
 # Each fault: a name, the file, a sed expression, and what the check must name.
 installer=Quorvane.Quorvane.installer.yaml
+wrong=ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
 while IFS='|' read -r name file edit said; do
   cp -r "$work/good" "$work/$name"
   sed -i "$edit" "$work/$name/$file"
@@ -26,14 +27,14 @@ while IFS='|' read -r name file edit said; do
   ! check "$work/$name" || fail "$name: passed the check"
   grep -q -F "$said" "$work/$name.log" || fail "$name: $(cat "$work/$name.log")"
 done <<FAULTS
-wrong-hash|$installer|s/InstallerSha256: ./InstallerSha256: 0/|InstallerSha256
+wrong-hash|$installer|s/InstallerSha256: .*/InstallerSha256: $wrong/|InstallerSha256
 missing-licence|Quorvane.Quorvane.locale.en-US.yaml|/^License:/d|License is missing
 one-part-identifier|Quorvane.Quorvane.yaml|s/^PackageIdentifier: .*/PackageIdentifier: Quorvane/|PackageIdentifier
 alias-too-long|$installer|s/PortableCommandAlias: .*/PortableCommandAlias: quorvane-shows-or-hides-audio-endpoints-x/|PortableCommandAlias
 file-not-in-zip|$installer|s/RelativeFilePath: .*/RelativeFilePath: bin\/Quorvane.exe/|RelativeFilePath
 url-without-version|$installer|s/v$version\/Quorvane-$version/latest\/Quorvane/|InstallerUrl
 unknown-architecture|$installer|s/Architecture: x64/Architecture: amd64/|Architecture
-scoop-wrong-hash|quorvane.json|s/"hash": "./"hash": "0/|architecture.64bit.hash
+scoop-wrong-hash|quorvane.json|s/"hash": "[0-9a-f]*"/"hash": "$wrong"/|architecture.64bit.hash
 scoop-bin-not-in-zip|quorvane.json|s/"bin": "Quorvane.exe"/"bin": "quorvane.exe"/|bin
 scoop-autoupdate-fixed-version|quorvane.json|s/v\$version\/Quorvane-\$version/v$version\/Quorvane-$version/|autoupdate.architecture.64bit.url
 FAULTS
