@@ -18,8 +18,7 @@ check "$work/good" || { cat "$work/good.log"; fail "the manifests as made do not
 ! package elsewhere 0.0.1 >/dev/null 2>&1 || fail "took the download address of another version"
 
 # Each fault: a name, the file, a sed expression, and what the check must name.
-installer=Quorvane.Quorvane.installer.yaml
-wrong=ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
+installer=Quorvane.Quorvane.installer.yaml wrong=ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
 while IFS='|' read -r name file edit said; do
   cp -r "$work/good" "$work/$name"
   sed -i "$edit" "$work/$name/$file"
