@@ -10,11 +10,12 @@ action=$1
 export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
 # The simulated classes (when a DLL is named), and no debugger for a program
-# that crashes: it ends at once with the exception's code as its status, so a
-# crash in a test can never pass for a success.
+# that crashes. With none named Wine starts winedbg, which can end the crashed
+# program with status 0; a debugger that cannot start leaves the exception's
+# code as its status, so a crash in a test never passes for a success.
 configure() {
   reg="$WINEPREFIX/quorvane-prefix.reg"
-  printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"Debugger"=-\n' > "$reg"
+  printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"Debugger"="no-debugger"\n' > "$reg"
   if [ -n "$1" ]; then
     dll=$(winepath -w "$1" | sed 's/\\/\\\\/g')
     for class in $(echo "$2" | tr ',' ' '); do
