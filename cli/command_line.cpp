@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include "cli/keywords.h"
 #include "endpoints/visibility_switch.h"
 #include "output/console_output.h"
 
@@ -8,31 +9,6 @@ namespace {
 constexpr int kExitChanged = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitNothingChanged = 2;
-
-// Only A-Z fold to a-z: the keywords are ASCII, and a look-alike such as the
-// Kelvin sign must not pass for the letter k.
-wchar_t FoldAsciiCase(wchar_t unit) {
-  return (unit >= L'A' && unit <= L'Z') ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
-}
-
-bool IsKeyword(const wchar_t* argument, const wchar_t* keyword) {
-  for (; *argument != L'\0' && *keyword != L'\0'; ++argument, ++keyword) {
-    if (FoldAsciiCase(*argument) != *keyword) {
-      return false;
-    }
-  }
-  return *argument == L'\0' && *keyword == L'\0';
-}
-
-struct FlowKeyword {
-  const wchar_t* word;
-  EDataFlow flow;
-};
-
-constexpr FlowKeyword kFlowKeywords[] = {
-    {L"render", eRender},     {L"playback", eRender}, {L"capture", eCapture},
-    {L"recording", eCapture}, {L"record", eCapture},
-};
 
 }  // namespace
 
@@ -48,12 +24,11 @@ std::optional<SwitchRequest> ParseCommandLine(int argc, const wchar_t* const arg
   } else {
     return std::nullopt;
   }
-  for (const FlowKeyword& keyword : kFlowKeywords) {
-    if (IsKeyword(argv[2], keyword.word)) {
-      return SwitchRequest{keyword.flow, argv[3], visible};
-    }
+  const std::optional<EDataFlow> flow = ParseFlow(argv[2]);
+  if (!flow) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return SwitchRequest{*flow, argv[3], visible};
 }
 
 void PrintUsage() {

@@ -1,12 +1,12 @@
-# Makes Quorvane-<version>-win64.zip (the executable, the README, the licence
-# and the administrators' PowerShell scripts) and its SHA-256 checksum file,
+# Makes Quorvane-<version>-win64.zip (Quorvane.exe, QuorvaneList.exe, the
+# README, the licence and the administrators' PowerShell scripts) and its SHA-256 checksum file,
 # and beside them a list of the toolchain's package versions. The same inputs
 # give the same bytes: the archive's entries are in a fixed order with fixed
 # times and modes and no other metadata. When the release's download address
 # is known (RELEASE_URL), it also writes the winget manifests and the Scoop
 # manifest for the zip.
-# Run by the release-package target with EXECUTABLE, SOURCE_DIR, VERSION, OUTPUT_DIR,
-# RELEASE_URL and, to sign, SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE,
+# Run by the release-package target with EXECUTABLE, LIST_EXECUTABLE, SOURCE_DIR,
+# VERSION, OUTPUT_DIR, RELEASE_URL and, to sign, SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE,
 # TIMESTAMP_URL, SIGNING_URL.
 set(name Quorvane-${VERSION}-win64)
 set(stage ${OUTPUT_DIR}/${name})
@@ -21,7 +21,7 @@ file(MAKE_DIRECTORY ${stage})
 set(read_only OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(COPY ${SOURCE_DIR}/README.md DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 file(COPY_FILE ${SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt)
-set(scripts Get-AudioEndpoints.ps1 Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1)
+set(scripts Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1)
 foreach(script ${scripts})
   file(COPY ${SOURCE_DIR}/admin/${script} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 endforeach()
@@ -35,8 +35,9 @@ foreach(setting SIGNING_CERTIFICATE SIGNING_PASSWORD_FILE TIMESTAMP_URL SIGNING_
     set(${setting} "$ENV{QUORVANE_${setting}}")
   endif()
 endforeach()
+set(programs ${EXECUTABLE} ${LIST_EXECUTABLE})
 if(NOT SIGNING_CERTIFICATE)
-  file(COPY ${EXECUTABLE} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
+  file(COPY ${programs} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 else()
   # A private folder for the password file, readable by this user alone.
   set(private ${OUTPUT_DIR}/signing)
@@ -59,19 +60,22 @@ else()
   if(TIMESTAMP_URL)
     list(APPEND options -ts ${TIMESTAMP_URL})
   endif()
-  execute_process(COMMAND osslsigncode sign -pkcs12 ${SIGNING_CERTIFICATE}
-    -readpass ${SIGNING_PASSWORD_FILE} ${options} -in ${EXECUTABLE} -out ${stage}/Quorvane.exe
-    RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
+  foreach(program ${programs})
+    get_filename_component(program_name ${program} NAME)
+    execute_process(COMMAND osslsigncode sign -pkcs12 ${SIGNING_CERTIFICATE}
+      -readpass ${SIGNING_PASSWORD_FILE} ${options} -in ${program} -out ${stage}/${program_name}
+      RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
+    if(failed)
+      file(REMOVE_RECURSE ${private} ${stage})
+      message(FATAL_ERROR "could not sign ${program_name} with ${SIGNING_CERTIFICATE}:\n${said}")
+    endif()
+    file(CHMOD ${stage}/${program_name} PERMISSIONS ${read_only})
+    message(STATUS "Signed ${program_name} with ${SIGNING_CERTIFICATE}")
+  endforeach()
   file(REMOVE_RECURSE ${private})
-  if(failed)
-    file(REMOVE_RECURSE ${stage})
-    message(FATAL_ERROR "could not sign Quorvane.exe with ${SIGNING_CERTIFICATE}:\n${said}")
-  endif()
-  file(CHMOD ${stage}/Quorvane.exe PERMISSIONS ${read_only})
-  message(STATUS "Signed Quorvane.exe with ${SIGNING_CERTIFICATE}")
 endif()
 
-set(entries Quorvane.exe README.md LICENSE.txt ${scripts})
+set(entries Quorvane.exe QuorvaneList.exe README.md LICENSE.txt ${scripts})
 # Info-ZIP with -X stores only what is fixed here: names, sizes, the modes set
 # above and these times (a DOS time, so the time zone is fixed too).
 execute_process(COMMAND touch -d "2026-01-01 00:00:00 UTC" ${entries} WORKING_DIRECTORY ${stage})

@@ -34,6 +34,10 @@ function zipEntries(bytes) {
   return names;
 }
 const entries = zipEntries(zip);
+// Every program in the zip is offered as a command, each once.
+const programs = entries.filter((name) => name.endsWith(".exe")).sort();
+const sameSet = (list) => Array.isArray(list) &&
+  JSON.stringify([...list].sort()) === JSON.stringify(programs);
 
 // The forms the winget schema gives its fields.
 const forbidden = "\\\\/:*?\"<>|\\x01-\\x1f";
@@ -112,6 +116,12 @@ for (const [index, file] of (Array.isArray(nested) ? nested : []).entries()) {
   check(installerFile, `${field}.PortableCommandAlias`, file?.PortableCommandAlias, text(1, 40),
     "an alias of 1 to 40 characters");
 }
+const nestedList = Array.isArray(nested) ? nested : [];
+check(installerFile, "NestedInstallerFiles' paths", nestedList.map((file) => file?.RelativeFilePath),
+  sameSet, `the programs in ${zipName}, ${programs.join(" and ")}`);
+const aliases = nestedList.map((file) => file?.PortableCommandAlias);
+check(installerFile, "NestedInstallerFiles' aliases", aliases,
+  (list) => new Set(list).size === list.length, "each different");
 const installers = installer.Installers;
 check(installerFile, "Installers", installers, (list) => Array.isArray(list) && list.length >= 1,
   "a list of installers");
@@ -154,7 +164,7 @@ check(scoopFile, "architecture.64bit.url", amd64?.url,
 check(scoopFile, "architecture.64bit.hash", amd64?.hash,
   (value) => matching(form.sha256)(value) && value.toLowerCase() === zipHash,
   `the zip's SHA-256, ${zipHash}`);
-check(scoopFile, "bin", scoop.bin, (value) => entries.includes(value), `a file in ${zipName}`);
+check(scoopFile, "bin", scoop.bin, sameSet, `the programs in ${zipName}, ${programs.join(" and ")}`);
 check(scoopFile, "checkver", scoop.checkver, equal("github"), "github");
 check(scoopFile, "autoupdate.architecture.64bit.url",
   scoop.autoupdate?.architecture?.["64bit"]?.url,

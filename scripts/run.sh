@@ -3,14 +3,15 @@
 # simulated machine with a handful of ordinary playback and recording endpoints:
 #   scripts/run.sh disable render "Virtual"
 #   scripts/run.sh enable render "Virtual"
-#   scripts/run.sh --list     the simulated endpoints and their states
+#   scripts/run.sh --list [FLOW [SUBSTRING]]   QuorvaneList.exe: the endpoints,
+#                             their states and ids, as Quorvane sees them
 #   scripts/run.sh --reset    every endpoint back as it first was
 # Quorvane's output and exit status are its own. The demo's own failures have
 # status 3, on standard error: a machine file with a line it cannot read (it is
 # left as it is, and Quorvane does not run), or a change that could not be saved.
 # The machine is build/demo/demo-machine.txt, or the file that
-# QUORVANE_DEMO_MACHINE names with an absolute path. The simulation lives only in a Wine prefix inside build/demo;
-# Quorvane.exe itself knows nothing of it.
+# QUORVANE_DEMO_MACHINE names with an absolute path. The simulation lives only
+# in a Wine prefix inside build/demo; the programs themselves know nothing of it.
 set -eu
 cd "$(dirname "$0")/.."
 build=build/demo
@@ -38,18 +39,19 @@ fail() {
   exit 3
 }
 
-# The simulator's own reading of the machine file, for listing it and for
-# refusing to run Quorvane against a file it cannot read whole.
-command=check
-case "${1:-}" in --list | --reset) command=list ;; esac
-if ! listing=$(wine "$build/QuorvaneMachine.exe" "$command" "$QUORVANE_SIMULATOR_MACHINE"); then
-  printf '%s\n' "$listing" | fail
+# The simulator's own reading of the machine file refuses to run anything
+# against a file it cannot read whole.
+if ! problems=$(wine "$build/QuorvaneMachine.exe" "$QUORVANE_SIMULATOR_MACHINE"); then
+  printf '%s\n' "$problems" | fail
 fi
-[ "$command" = check ] || { printf '%s\n' "$listing"; exit 0; }
 
 rm -f "$build/demo-ledger.txt"
 status=0
-wine "$build/Quorvane.exe" "$@" || status=$?
+case "${1:-}" in
+  --list) shift; wine "$build/QuorvaneList.exe" "$@" || status=$? ;;
+  --reset) wine "$build/QuorvaneList.exe" || status=$? ;;
+  *) wine "$build/Quorvane.exe" "$@" || status=$? ;;
+esac
 if [ -s "$build/demo-ledger.txt" ]; then
   fail <"$build/demo-ledger.txt"
 fi

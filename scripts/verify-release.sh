@@ -1,7 +1,7 @@
 #!/bin/sh
-# Checks a signed release against its source: rebuilds the executable from the
+# Checks a signed release against its source: rebuilds the executables from the
 # release's tag (or from the source folder given), takes the signature off the
-# release's Quorvane.exe and compares the two byte for byte.
+# release's Quorvane.exe and QuorvaneList.exe and compares each byte for byte.
 # usage: scripts/verify-release.sh [--source FOLDER] Quorvane-VERSION-win64.zip
 # Without --source, the tag vVERSION is taken from this checkout (git fetch
 # --tags first). Needs the packages `scripts/install-deps.sh build` installs,
@@ -23,12 +23,11 @@ if [ -z "$source" ]; then
   source=$work/source
   git clone --quiet --branch "v$version" "$(git -C "$(dirname "$0")" rev-parse --show-toplevel)" "$source"
 fi
-echo "Building Quorvane.exe from $source ..."
+programs="Quorvane QuorvaneList"
+echo "Building the programs from $source ..."
+# shellcheck disable=SC2086 # one word per program
 (cd "$source" && cmake --preset mingw -B "$work/build" -DQUORVANE_BUILD_TESTS=OFF >"$work/build.log" 2>&1 &&
-  cmake --build "$work/build" --target Quorvane >>"$work/build.log" 2>&1) || { cat "$work/build.log"; exit 1; }
-
-unzip -p "$zip" Quorvane.exe >"$work/signed.exe"
-osslsigncode remove-signature -in "$work/signed.exe" -out "$work/release.exe" >/dev/null
+  cmake --build "$work/build" --target $programs >>"$work/build.log" 2>&1) || { cat "$work/build.log"; exit 1; }
 
 # The release names the toolchain that built it; another one can explain a mismatch.
 toolchain=${zip%.zip}.toolchain.txt
@@ -41,13 +40,21 @@ if [ -f "$toolchain" ]; then
   fi
 fi
 
-if cmp -s "$work/release.exe" "$work/build/Quorvane.exe"; then
-  echo "MATCH: the release's Quorvane.exe, less its signature, is byte for byte the one built from $version's source."
-  exit 0
-fi
-# Where they differ; a changed byte anywhere changes the header's checksum at 0xD8 too.
-cmp -l "$work/release.exe" "$work/build/Quorvane.exe" >"$work/differences" 2>&1 || true
-count=$(wc -l <"$work/differences")
-offsets=$(head -n 8 "$work/differences" | awk '$1 ~ /^[0-9]+$/ { printf " 0x%X", $1 - 1 }')
-echo "MISMATCH: the release's Quorvane.exe, less its signature, differs from the one built from $version's source in $count bytes, first at offsets$offsets ($(stat -c %s "$work/release.exe") and $(stat -c %s "$work/build/Quorvane.exe") bytes long)."
-exit 1
+status=0
+for program in $programs; do
+  unzip -p "$zip" "$program.exe" >"$work/signed.exe"
+  rm -f "$work/release.exe"
+  osslsigncode remove-signature -in "$work/signed.exe" -out "$work/release.exe" >/dev/null
+  built=$work/build/$program.exe
+  if cmp -s "$work/release.exe" "$built"; then
+    echo "MATCH: the release's $program.exe, less its signature, is byte for byte the one built from $version's source."
+    continue
+  fi
+  # Where they differ; a changed byte anywhere changes the header's checksum at 0xD8 too.
+  cmp -l "$work/release.exe" "$built" >"$work/differences" 2>&1 || true
+  count=$(wc -l <"$work/differences")
+  offsets=$(head -n 8 "$work/differences" | awk '$1 ~ /^[0-9]+$/ { printf " 0x%X", $1 - 1 }')
+  echo "MISMATCH: the release's $program.exe, less its signature, differs from the one built from $version's source in $count bytes, first at offsets$offsets ($(stat -c %s "$work/release.exe") and $(stat -c %s "$built") bytes long)."
+  status=1
+done
+exit $status

@@ -65,7 +65,8 @@ class ComObject : public SimulatedObject, public Interface {
   ComObject(SimulatedPlatform& platform, std::wstring label, const IID& iid = __uuidof(Interface))
       : SimulatedObject(platform, std::move(label)), iid_(iid) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, iid_)) {
+    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, iid_) ||
+        IsEqualIID(iid, kSimulatorOnlyInterface)) {
       *out = static_cast<Interface*>(this);
       AddReference();
       return S_OK;
@@ -140,7 +141,11 @@ class SimulatedDevice : public ComObject<IMMDevice> {
   HRESULT STDMETHODCALLTYPE Activate(REFIID, DWORD, PROPVARIANT*, void**) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE GetState(DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override {
+    const SimulatedEndpoint& endpoint = platform_.Endpoint(endpoint_);
+    *state = endpoint.State();
+    return endpoint.stateStatus;
+  }
 
  private:
   size_t endpoint_;

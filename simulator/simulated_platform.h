@@ -39,6 +39,8 @@ struct SimulatedEndpoint {
   // caller owns no reference to it and must neither use nor release it.
   bool deviceWrittenOnFailure = false;
   HRESULT idStatus = S_OK;
+  // A failing GetState still writes the state, as a careless device might.
+  HRESULT stateStatus = S_OK;
   bool idLeftNull = false;
   HRESULT openStatus = S_OK;
   HRESULT valueStatus = S_OK;
@@ -69,6 +71,12 @@ inline constexpr CLSID kSimulatedPolicyConfigClass = {
 // {F8679F50-850A-41CF-9C72-430F290290C8}
 inline constexpr IID kSimulatedPolicyConfigInterface = {
     0xF8679F50, 0x850A, 0x41CF, {0x9C, 0x72, 0x43, 0x0F, 0x29, 0x02, 0x90, 0xC8}};
+
+// Answered by every object of the simulator and by nothing of Windows: a test
+// asks for it to prove that COM hands out the simulator's classes.
+// {5E1F0A2C-7B3D-4C8E-9A61-2D4F6B8C0E13}
+inline constexpr IID kSimulatorOnlyInterface = {
+    0x5E1F0A2C, 0x7B3D, 0x4C8E, {0x9A, 0x61, 0x2D, 0x4F, 0x6B, 0x8C, 0x0E, 0x13}};
 
 class SimulatedObject;
 

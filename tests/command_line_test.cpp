@@ -1,4 +1,5 @@
 #include "cli/command_line.h"
+#include "cli/list_command_line.h"
 
 #include <optional>
 #include <ostream>
@@ -65,6 +66,51 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"LongSIsNotS", {L"di\u017Fable", L"render", L"x"}, false},
         GrammarCase{"AccentedLetterIsNotPlain", {L"\u00C9nable", L"render", L"x"}, false}),
     [](const ::testing::TestParamInfo<GrammarCase>& info) { return info.param.title; });
+// clang-format on
+
+struct ListGrammarCase {
+  const char* title;
+  std::vector<const wchar_t*> arguments;
+  bool accepted;
+  std::optional<EDataFlow> flow = std::nullopt;  // none: both
+  const wchar_t* substring = nullptr;            // none: every endpoint
+};
+
+void PrintTo(const ListGrammarCase& row, std::ostream* out) { *out << row.title; }
+
+class ListGrammar : public ::testing::TestWithParam<ListGrammarCase> {};
+
+TEST_P(ListGrammar, DecidesFlowAndSubstring) {
+  const ListGrammarCase& row = GetParam();
+  const std::vector<const wchar_t*> argv = Argv(row.arguments);
+  const std::optional<ListRequest> request =
+      ParseListCommandLine(static_cast<int>(argv.size()), argv.data());
+  ASSERT_EQ(row.accepted, request.has_value());
+  if (request) {
+    EXPECT_EQ(row.flow, request->flow);
+    EXPECT_EQ(row.substring == nullptr, request->nameSubstring == nullptr);
+    if (row.substring != nullptr && request->nameSubstring != nullptr) {
+      EXPECT_STREQ(row.substring, request->nameSubstring);
+    }
+  }
+}
+
+// The flow keywords are Quorvane's own, and so are their case rules.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, ListGrammar,
+    ::testing::Values(
+        ListGrammarCase{"NothingListsBoth", {}, true},
+        ListGrammarCase{"OneFlow", {L"render"}, true, eRender},
+        ListGrammarCase{"FlowInAnyAsciiCase", {L"RECORDING"}, true, eCapture},
+        ListGrammarCase{"EmptySubstringIsASubstring", {L"capture", L""}, true, eCapture, L""},
+        ListGrammarCase{"FlowAndSubstring", {L"Playback", L"Speakers"}, true, eRender, L"Speakers"},
+        ListGrammarCase{"UnknownFlow", {L"speakers"}, false},
+        ListGrammarCase{"AbbreviatedFlow", {L"rec"}, false},
+        ListGrammarCase{"KelvinSignIsNotK", {L"playbac\u212A"}, false},
+        ListGrammarCase{"ActionIsNoFlow", {L"disable", L"render", L"x"}, false},
+        ListGrammarCase{"NothingAfterTheSubstring", {L"render", L"x", L"y"}, false}),
+    [](const ::testing::TestParamInfo<ListGrammarCase>& info) { return info.param.title; });
 // clang-format on
 
 }  // namespace

@@ -2,6 +2,7 @@
 // program that imports only Windows system DLLs, carries a manifest asking for
 // the invoker's rights, and says its version.
 
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,7 +15,15 @@
 
 namespace {
 
-class ExecutableImage : public ::testing::TestWithParam<const wchar_t*> {
+struct ImageFile {
+  const char* title;
+  const wchar_t* path;  // in the build folder
+  const wchar_t* name;  // what the version resource calls it
+};
+
+void PrintTo(const ImageFile& row, std::ostream* out) { *out << row.title; }
+
+class ExecutableImage : public ::testing::TestWithParam<ImageFile> {
  protected:
   // Mapped as an image, so that addresses in its headers can be followed, but
   // never run and with no DLL of its own loaded.
@@ -28,7 +37,7 @@ class ExecutableImage : public ::testing::TestWithParam<const wchar_t*> {
   const T* At(DWORD rva) const {
     return reinterpret_cast<const T*>(reinterpret_cast<const char*>(image_) + rva);
   }
-  const std::wstring path_ = BuildFolder() + GetParam();
+  const std::wstring path_ = BuildFolder() + GetParam().path;
   HMODULE image_ = nullptr;
   const IMAGE_NT_HEADERS64* nt_ = nullptr;
 };
@@ -59,19 +68,35 @@ TEST_P(ExecutableImage, CarriesTheVersionOfTheBuild) {
   std::vector<char> block(GetFileVersionInfoSizeW(path_.c_str(), nullptr));
   ASSERT_TRUE(
       GetFileVersionInfoW(path_.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
-  for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+  const std::wstring expected[][2] = {{L"FileVersion", QUORVANE_VERSION},
+                                      {L"ProductVersion", QUORVANE_VERSION},
+                                      {L"OriginalFilename", GetParam().name}};
+  for (const auto& [name, text] : expected) {
     void* value = nullptr;
     UINT length = 0;
-    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-    ASSERT_TRUE(VerQueryValueW(block.data(), path.c_str(), &value, &length)) << name;
-    EXPECT_EQ(QUORVANE_VERSION, std::wstring(static_cast<const wchar_t*>(value)));
+    const std::wstring path = L"\\StringFileInfo\\040904B0\\" + name;
+    ASSERT_TRUE(VerQueryValueW(block.data(), path.c_str(), &value, &length));
+    EXPECT_EQ(text, std::wstring(static_cast<const wchar_t*>(value)));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ExecutableImage,
-                         ::testing::Values(L"Quorvane.exe", kSignedExecutable),
-                         [](const ::testing::TestParamInfo<const wchar_t*>& info) {
-                           return info.index == 0 ? "Built" : "Signed";
-                         });
+// The companion is meant to be dropped beside the tool without a second thought.
+TEST(ExecutableImage, ListingStaysWithinTwentyKibibytes) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  ASSERT_TRUE(GetFileAttributesExW((BuildFolder() + L"QuorvaneList.exe").c_str(),
+                                   GetFileExInfoStandard, &data));
+  EXPECT_EQ(0u, data.nFileSizeHigh);
+  EXPECT_LE(data.nFileSizeLow, 20u * 1024u);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Files, ExecutableImage,
+    ::testing::Values(ImageFile{"Built", L"Quorvane.exe", L"Quorvane.exe"},
+                      ImageFile{"Signed", kSignedExecutable, L"Quorvane.exe"},
+                      ImageFile{"ListBuilt", L"QuorvaneList.exe", L"QuorvaneList.exe"},
+                      ImageFile{"ListSigned", kSignedListExecutable, L"QuorvaneList.exe"}),
+    [](const ::testing::TestParamInfo<ImageFile>& info) { return info.param.title; });
+// clang-format on
 
 }  // namespace

@@ -26,6 +26,18 @@ const std::string kMachine =
     "endpoint render active shown {r2} Cable Input - Virtual Speakers (VB-Audio Virtual Cable)\n"
     "endpoint capture unplugged shown {c1} Line In (Realtek(R) Audio)\n";
 
+// The journal's lines that start with `prefix`.
+std::string Lines(const std::string& journal, const std::string& prefix) {
+  std::string kept;
+  for (size_t at = 0; at < journal.size();) {
+    const size_t end = journal.find('\n', at);
+    const std::string line = journal.substr(at, end - at + 1);
+    kept += line.rfind(prefix, 0) == 0 ? line : "";
+    at = end == std::string::npos ? journal.size() : end + 1;
+  }
+  return kept;
+}
+
 std::string NoMatch(const std::string& substring) {
   return "No endpoints matched substring \"" + substring + "\" in Playback list.\r\n";
 }
@@ -44,6 +56,7 @@ struct RawLine {
   std::string output;
   DWORD exitCode;
   const wchar_t* program = L"Quorvane.exe";
+  std::string machine = kMachine;
 };
 
 void PrintTo(const RawLine& row, std::ostream* out) { *out << row.title; }
@@ -60,7 +73,7 @@ class CommandLine : public ::testing::TestWithParam<RawLine> {};
 
 TEST_P(CommandLine, IsSplitByTheRuntimeAndEndsWithItsStatus) {
   const RawLine& row = GetParam();
-  SimulatedMachineFiles files(kMachine);
+  SimulatedMachineFiles files(row.machine);
   const std::wstring program = L"\"" + BuildFolder() + row.program + L"\" ";
   const Outcome outcome = files.Start(
       row.program, row.commandLine.whole ? row.commandLine.text : program + row.commandLine.text,
@@ -99,6 +112,46 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RawLine>& info) { return info.param.title; });
 // clang-format on
 
+const char kListUsageBytes[] =
+    "Usage:\r\n"
+    "  QuorvaneList.exe [render|capture [\"Name substring\"]]\r\n"
+    "\r\n"
+    "Lists audio endpoints, playback first, one a line: flow, state, id and\r\n"
+    "friendly name, separated by tabs. With a substring, exactly the endpoints\r\n"
+    "that Quorvane.exe enable|disable would act on.\r\n";
+
+RawLine Lists(const char* title, std::wstring arguments, std::string output, DWORD exitCode = 0) {
+  return {.title = title,
+          .commandLine = Arguments(std::move(arguments)),
+          .output = std::move(output),
+          .exitCode = exitCode,
+          .program = L"QuorvaneList.exe"};
+}
+
+const std::string kSpeakersLine = "Playback\tactive\t{r1}\tSpeakers (High Definition Audio)\r\n";
+const std::string kCableLine =
+    "Playback\tactive\t{r2}\tCable Input - Virtual Speakers (VB-Audio Virtual Cable)\r\n";
+const std::string kLineInLine = "Recording\tunplugged\t{c1}\tLine In (Realtek(R) Audio)\r\n";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    List, CommandLine,
+    ::testing::Values(
+        Lists("Everything", L"", kSpeakersLine + kCableLine + kLineInLine),
+        Lists("OneFlow", L"RECORD", kLineInLine),
+        Lists("QuotedSubstring", L"playback \"Virtual Speakers\"", kCableLine),
+        Lists("NothingMatched", L"capture Speakers", ""),
+        Lists("TooManyArguments", L"render x y", kListUsageBytes, 1),
+        RawLine{.title = "SignedRelease", .commandLine = Arguments(L"speakers"),
+                .output = kListUsageBytes, .exitCode = 1, .program = kSignedListExecutable},
+        Lists("UnknownFlow", L"speakers", kListUsageBytes, 1),
+        // A machine the simulator cannot read serves no enumerator: it could not ask.
+        RawLine{.title = "CouldNotAsk", .commandLine = Arguments(L""),
+                .output = "MMDeviceEnumerator CoCreateInstance failed (hr=0x80040154)\r\n",
+                .exitCode = 2, .program = L"QuorvaneList.exe", .machine = "endpoint rendr\n"}),
+    [](const ::testing::TestParamInfo<RawLine>& info) { return info.param.title; });
+// clang-format on
+
 // Past the runtime's 4 KiB buffer, every line whole and in order, in CR LF, or
 // none; and nobody able to read it changes nothing that is done.
 TEST(StandardOutput, CarriesEveryLineOrNoneAndChangesNothingElse) {
@@ -121,15 +174,28 @@ TEST(StandardOutput, CarriesEveryLineOrNoneAndChangesNothingElse) {
   }
 }
 
-// Through COM's own class lookup: what disable hid, enable finds again, and the
-// unplugged Line In shown again is still unplugged, as on Windows.
+// Through COM's own class lookup: what disable hid, the listing shows disabled
+// and enable finds again; the unplugged Line In shown again is still unplugged,
+// as on Windows. The listing names exactly the endpoints Quorvane changed.
 TEST(SimulatedStack, HidesAndShowsThroughTheRegisteredClasses) {
   SimulatedMachineFiles files(kMachine);
-  const Outcome hide = files.Run(L"disable capture Line");
-  EXPECT_EQ("Recording: Line In (Realtek(R) Audio) -> DISABLED\r\n", hide.output);
-  EXPECT_NE(std::string::npos, hide.machineAfter.find("capture unplugged hidden {c1}"));
-  const Outcome show = files.Run(L"enable record Line");
-  EXPECT_EQ(kMachine, show.machineAfter);
+  const Outcome hide = files.Run(L"disable render Speakers");
+  EXPECT_EQ(0u, hide.exitCode);
+  EXPECT_EQ("SetEndpointVisibility {r1} 0\nSetEndpointVisibility {r2} 0\n",
+            Lines(hide.journal, "SetEndpointVisibility "));
+  const Outcome hidden = files.List(L"render Speakers");
+  EXPECT_EQ(
+      "Playback\tdisabled\t{r1}\tSpeakers (High Definition Audio)\r\n"
+      "Playback\tdisabled\t{r2}\tCable Input - Virtual Speakers (VB-Audio Virtual Cable)\r\n",
+      hidden.output);
+  EXPECT_EQ("", hidden.ledger) << "not given back exactly once";
+  files.Run(L"disable capture Line");
+  EXPECT_EQ("Recording\tdisabled\t{c1}\tLine In (Realtek(R) Audio)\r\n",
+            files.List(L"capture").output);
+  const Outcome show = files.Run(L"enable playback \"\"");
+  EXPECT_EQ(kSpeakersLine + kCableLine, files.List(L"render").output);
+  files.Run(L"enable record Line");
+  EXPECT_EQ(kMachine, files.List(L"").machineAfter);
   EXPECT_EQ("", show.ledger) << "not given back exactly once";
 }
 

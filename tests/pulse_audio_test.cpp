@@ -1,6 +1,7 @@
-// The real Quorvane.exe against Wine's own device enumerator and property
-// stores, which find the null sinks of a private PulseAudio daemon. Only the
-// policy class is ours; its journal says which identifier it was given.
+// The real Quorvane.exe and QuorvaneList.exe against Wine's own device
+// enumerator and property stores, which find the null sinks of a private
+// PulseAudio daemon. Only the policy class is ours; its journal says which
+// identifier it was given.
 
 #include <string>
 #include <vector>
@@ -11,21 +12,56 @@
 
 namespace {
 
-TEST(PulseAudio, HidesExactlyTheEndpointWhoseFullNameMatches) {
+// The identifiers a listing names, and those the policy object was told to hide.
+std::vector<std::string> Column(const std::string& text, const std::string& lineStart,
+                                size_t skipFields) {
+  std::vector<std::string> values;
+  for (size_t at = 0; (at = text.find(lineStart, at)) != std::string::npos; ++at) {
+    size_t start = at;
+    for (size_t field = 0; field < skipFields; ++field) {
+      start = text.find_first_of("\t ", start) + 1;
+    }
+    values.push_back(text.substr(start, text.find_first_of("\t ", start) - start));
+  }
+  return values;
+}
+
+TEST(PulseAudio, ListsAndHidesExactlyTheEndpointsWhoseFullNameMatches) {
   SimulatedMachineFiles files("policy any-endpoint\n");
-  const Outcome outcome = files.Run(L"disable render \u58F0\u5668");
+  // Wine's names and states, each sink a playback endpoint and its monitor a recording one.
+  const Outcome all = files.List(L"");
+  EXPECT_EQ(0u, all.exitCode);
+  const std::string lines[] = {
+      "Playback\tactive\t{0.0.0.00000000}.{",
+      "\tCable Input - Virtual Speakers (VB-Audio Virtual Cable)\r\n",
+      "\tSpeakers (High Definition Audio)\r\n",
+      "\tHaut-parleurs (R\xE9"
+      "altek) ???\r\n",
+      "Recording\tactive\t{0.0.1.00000000}.{",
+      "\tMonitor of Speakers (High Definition Audio)\r\n",
+  };
+  for (const std::string& line : lines) {
+    EXPECT_NE(std::string::npos, all.output.find(line)) << line << " in\n" << all.output;
+  }
+
+  const Outcome listed = files.List(L"render \u58F0\u5668");
+  const std::vector<std::string> ids = Column(listed.output, "Playback\t", 2);
+  ASSERT_EQ(1u, ids.size()) << listed.output;
+  const Outcome hidden = files.Run(L"disable render \u58F0\u5668");
   EXPECT_EQ(
       "Playback: Haut-parleurs (R\xE9"
       "altek) ??? -> DISABLED\r\n",
-      outcome.output);
-  EXPECT_EQ(0u, outcome.exitCode);
-  // One policy object, told to hide one of Wine's own playback endpoints.
-  const std::string call = "SetEndpointVisibility {0.0.0.00000000}.{";
-  const size_t at = outcome.journal.find(call);
-  ASSERT_NE(std::string::npos, at) << "Wine's enumerator does not see the PulseAudio sinks";
-  EXPECT_EQ(std::string::npos, outcome.journal.find("SetEndpointVisibility", at + 1));
-  EXPECT_EQ("} 0\n", outcome.journal.substr(outcome.journal.find('\n', at) - 3, 4));
-  EXPECT_EQ("", outcome.ledger);
+      hidden.output);
+  EXPECT_EQ(0u, hidden.exitCode);
+  EXPECT_EQ(ids, Column(hidden.journal, "SetEndpointVisibility ", 1));
+
+  // Every playback endpoint: the listing and Quorvane name the same ones.
+  const Outcome every = files.Run(L"disable render \"\"");
+  const std::vector<std::string> everyId =
+      Column(files.List(L"playback \"\"").output, "Playback\t", 2);
+  EXPECT_LE(3u, everyId.size());
+  EXPECT_EQ(everyId, Column(every.journal, "SetEndpointVisibility ", 1));
+  EXPECT_EQ("", every.ledger);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
-// Quorvane.exe as a script starts it, with standard output a pipe, a file, closed or full.
+// Quorvane.exe and QuorvaneList.exe as a script starts them, with standard
+// output a pipe, a file, closed or full.
 
 #include <string>
 #include <vector>
@@ -15,9 +16,11 @@ inline constexpr const char* kOutputNames[] = {"a pipe", "a file", "closed", "a 
 // The folder this test program runs from, where Quorvane.exe is built too.
 std::wstring BuildFolder();
 
-// Where, inside that folder, the signed release test leaves the signed executable.
+// Where, inside that folder, the signed release test leaves the signed executables.
 inline constexpr wchar_t kSignedExecutable[] =
     L"signed-release\\a\\Quorvane-" QUORVANE_VERSION L"-win64\\Quorvane.exe";
+inline constexpr wchar_t kSignedListExecutable[] =
+    L"signed-release\\a\\Quorvane-" QUORVANE_VERSION L"-win64\\QuorvaneList.exe";
 
 // What one run left: its output and status, the simulator's journal and ledger,
 // and the machine file.
@@ -40,6 +43,11 @@ class SimulatedMachineFiles {
   // Starts the built Quorvane.exe with these arguments after its quoted path.
   Outcome Run(const std::wstring& arguments, StandardOutput to = StandardOutput::kPipe) {
     return Start(L"Quorvane.exe", L"\"" + BuildFolder() + L"Quorvane.exe\" " + arguments, to);
+  }
+  // Starts the built QuorvaneList.exe with these arguments after its quoted path.
+  Outcome List(const std::wstring& arguments) {
+    return Start(L"QuorvaneList.exe", L"\"" + BuildFolder() + L"QuorvaneList.exe\" " + arguments,
+                 StandardOutput::kPipe);
   }
 
  private:

@@ -10,7 +10,8 @@ fail() { echo "release manifests: $*"; exit 1; }
 sh "$source/scripts/node-tools.sh"
 check() { node "$source/scripts/check-release-manifests.cjs" "$1" "$version" >"$1.log" 2>&1; }
 package() {
-  cmake -DEXECUTABLE="$build/Quorvane.exe" -DSOURCE_DIR="$source" -DVERSION="$version" -DOUTPUT_DIR="$work/$1" \
+  cmake -DEXECUTABLE="$build/Quorvane.exe" -DLIST_EXECUTABLE="$build/QuorvaneList.exe" \
+    -DSOURCE_DIR="$source" -DVERSION="$version" -DOUTPUT_DIR="$work/$1" \
     -DRELEASE_URL="https://github.com/owner/repo/releases/download/v$2" -P "$source/cmake/release-package.cmake"
 }
 package good "$version" >"$work.log" 2>&1 || { cat "$work.log"; fail "packaging failed"; }
@@ -34,7 +35,11 @@ file-not-in-zip|$installer|s/RelativeFilePath: .*/RelativeFilePath: bin\/Quorvan
 url-without-version|$installer|s/v$version\/Quorvane-$version/latest\/Quorvane/|InstallerUrl
 unknown-architecture|$installer|s/Architecture: x64/Architecture: amd64/|Architecture
 scoop-wrong-hash|quorvane.json|s/"hash": "[0-9a-f]*"/"hash": "$wrong"/|architecture.64bit.hash
-scoop-bin-not-in-zip|quorvane.json|s/"bin": "Quorvane.exe"/"bin": "quorvane.exe"/|bin
+list-not-in-zip|$installer|s/RelativeFilePath: QuorvaneList.exe/RelativeFilePath: QuorvaneLst.exe/|RelativeFilePath
+list-left-out|$installer|/QuorvaneList.exe/,+1d|NestedInstallerFiles' paths
+aliases-alike|$installer|s/PortableCommandAlias: quorvane-list/PortableCommandAlias: quorvane/|aliases
+scoop-bin-not-in-zip|quorvane.json|s/"Quorvane.exe"/"quorvane.exe"/|bin
+scoop-bin-without-list|quorvane.json|/"QuorvaneList.exe"/d; s/"Quorvane.exe",/"Quorvane.exe"/|bin
 scoop-autoupdate-fixed-version|quorvane.json|s/v\$version\/Quorvane-\$version/v$version\/Quorvane-$version/|autoupdate.architecture.64bit.url
 FAULTS
-echo "Release manifests: as made they pass; each of 10 planted faults fails."
+echo "Release manifests: as made they pass; each of 14 planted faults fails."

@@ -31,7 +31,8 @@ openssl pkcs12 -export -inkey signer.key -in signer.pem -out signer.p12 \
 package_into() {
   folder=$1
   shift
-  env "$@" cmake -DEXECUTABLE="$build/Quorvane.exe" -DSOURCE_DIR="$source" -DVERSION="$version" \
+  env "$@" cmake -DEXECUTABLE="$build/Quorvane.exe" -DLIST_EXECUTABLE="$build/QuorvaneList.exe" \
+    -DSOURCE_DIR="$source" -DVERSION="$version" \
     -DOUTPUT_DIR="$work/$folder" -P "$source/cmake/release-package.cmake" >"$work/$folder.log" 2>&1
 }
 for copy in a b; do
@@ -50,6 +51,9 @@ for file in "$package.zip" "$package.zip.sha256" "$package/Quorvane.exe"; do
 done
 ! cmp -s "$build/Quorvane.exe" "$signed" || fail "the packaged executable is not signed"
 
+signed_list=$work/a/$package/QuorvaneList.exe
+osslsigncode verify -CAfile ca.pem -in "$signed_list" >/dev/null 2>&1 || fail "QuorvaneList.exe is not signed"
+unzip -p "$work/a/$package.zip" QuorvaneList.exe | cmp - "$signed_list" || fail "the zip holds another QuorvaneList.exe"
 osslsigncode verify -CAfile ca.pem -in "$signed" >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
 for expected in "Subject: /CN=Quorvane Test Signer/O=Quorvane" "Message digest algorithm  : SHA256" \
   "Text description: Quorvane" "URL description: $QUORVANE_SIGNING_URL"; do

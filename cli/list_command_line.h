@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+
+#include <windows.h>
+#include <mmdeviceapi.h>
+
+// What a well-formed QuorvaneList command line asks for: one flow or both, and
+// the substring Quorvane would match, or none (null) for every endpoint.
+struct ListRequest {
+  std::optional<EDataFlow> flow;
+  const wchar_t* nameSubstring;
+};
+
+// Nothing, FLOW, or FLOW SUBSTRING, with Quorvane's own flow keywords.
+std::optional<ListRequest> ParseListCommandLine(int argc, const wchar_t* const argv[]);
+
+void PrintListUsage();
+
+// The whole listing program: usage and 1 for a malformed command line, 0 once
+// it has listed (even nothing), 2 when it could not ask the platform.
+int RunListCommandLine(int argc, const wchar_t* const argv[]);

@@ -1,0 +1,51 @@
+#include "endpoints/endpoint_listing.h"
+
+#include "endpoints/endpoint_walk.h"
+#include "output/console_output.h"
+
+namespace {
+
+// The state word for what IMMDevice::GetState gave, or "unknown" when it failed.
+const wchar_t* StateWord(HRESULT status, DWORD state) {
+  if (FAILED(status)) {
+    return L"unknown";
+  }
+  switch (state) {
+    case DEVICE_STATE_ACTIVE:
+      return L"active";
+    // A hidden endpoint reports itself disabled, whatever its presence.
+    case DEVICE_STATE_DISABLED:
+      return L"disabled";
+    case DEVICE_STATE_NOTPRESENT:
+      return L"notpresent";
+    case DEVICE_STATE_UNPLUGGED:
+      return L"unplugged";
+    default:
+      return L"unknown";
+  }
+}
+
+class EndpointLister final : public EndpointVisitor {
+ public:
+  explicit EndpointLister(const wchar_t* nameSubstring) : nameSubstring_(nameSubstring) {}
+  void Visit(const SeenEndpoint& endpoint) override {
+    // With a substring, exactly what Quorvane would act on: the same match.
+    if (nameSubstring_ != nullptr && !NameMatches(endpoint.friendlyName, nameSubstring_)) {
+      return;
+    }
+    DWORD state = 0;
+    const HRESULT gotState = endpoint.device.GetState(&state);
+    PrintMessage({FlowLabel(endpoint.flow), L"\t", StateWord(gotState, state), L"\t", endpoint.id,
+                  L"\t", endpoint.friendlyName != nullptr ? endpoint.friendlyName : L"", L"\n"});
+  }
+
+ private:
+  const wchar_t* nameSubstring_;
+};
+
+}  // namespace
+
+bool ListEndpoints(std::span<const EDataFlow> flows, const wchar_t* nameSubstring) {
+  EndpointLister lister(nameSubstring);
+  return WalkEndpoints(flows, lister);
+}
