@@ -1,62 +1,82 @@
 # Detect-ShownEndpoints.ps1: the detection half of a fleet remediation (such as
-# Intune's Remediations, run as SYSTEM). Exits 1, so that the remediation runs,
-# while an endpoint of $Flow whose friendly name contains $Substring is not
-# hidden, whatever its presence: an unplugged one left shown comes back when it
-# is plugged in. Exits 0 when every such endpoint is hidden.
+# Intune's Remediations, run as SYSTEM). Asks QuorvaneList.exe for exactly the
+# endpoints that Quorvane.exe disable $Flow $Substring acts on, through the same
+# Windows calls and the same match, and exits 1, so that the remediation runs,
+# while any of them is not disabled (hidden): an unplugged one left shown comes
+# back when it is plugged in. Exits 1 too when QuorvaneList.exe is missing or
+# fails, or a setting is wrong, so that the failure shows in the report.
+# Otherwise exits 0, and says so when nothing matched, so that a typo shows.
 # Set both as in Hide-Endpoints.ps1.
-$Flow = 'Render'                              # Render (playback) or Capture (recording)
+$Flow = 'render'                              # render (playback) or capture (recording)
 $Substring = 'NVIDIA High Definition Audio'   # matched as Quorvane matches: exactly, case-sensitively
 
-# >>> Reading endpoints: this function stands the same in Get-AudioEndpoints.ps1
-# and Detect-ShownEndpoints.ps1 (each must work as a single file), and the
-# project's checks keep the two copies identical.
-function Get-AudioEndpoint {
-    # Every playback (Render) and recording (Capture) endpoint Windows records,
-    # with the friendly name Quorvane matches against and whether it is hidden.
-    # The 64-bit registry view is read, so that a 32-bit PowerShell (as Intune
-    # starts unless "Run script in 64-bit PowerShell" is set) sees the same keys
-    # as a 64-bit one instead of those under WOW6432Node.
-    $friendlyName = '{a45c254e-df1c-4efd-8020-67d146a850e0},14'
-    $description = '{a45c254e-df1c-4efd-8020-67d146a850e0},2'
-    $adapter = '{b3f8fa53-0004-438e-9003-51a46e139bfc},6'
-    $machine = [Microsoft.Win32.RegistryKey]::OpenBaseKey(
-        [Microsoft.Win32.RegistryHive]::LocalMachine, [Microsoft.Win32.RegistryView]::Registry64)
-    foreach ($flow in 'Render', 'Capture') {
-        $flowKey = $machine.OpenSubKey("SOFTWARE\Microsoft\Windows\CurrentVersion\MMDevices\Audio\$flow")
-        if ($null -eq $flowKey) { continue }
-        foreach ($id in $flowKey.GetSubKeyNames()) {
-            $endpoint = $flowKey.OpenSubKey($id)
-            $properties = $flowKey.OpenSubKey("$id\Properties")
-            if ($null -eq $endpoint -or $null -eq $properties) { continue }
-            # The friendly name when Windows stored it whole, otherwise composed
-            # as Windows shows it: "description (adapter)". Values that are not
-            # strings are no name.
-            $name = $properties.GetValue($friendlyName)
-            if ($name -isnot [string]) {
-                $first = $properties.GetValue($description)
-                $second = $properties.GetValue($adapter)
-                $name = $null
-                if ($first -is [string] -and $second -is [string]) { $name = "$first ($second)" }
-            }
-            # DeviceState: the low four bits are the presence (1 active, 2
-            # disabled, 4 not present, 8 unplugged); a hidden endpoint has been
-            # seen both as 2 and with 0x10000000 set.
-            $state = $endpoint.GetValue('DeviceState')
-            $hidden = $false
-            if ($state -is [int]) {
-                $hidden = (($state -band 0x10000000) -ne 0) -or (($state -band 0xF) -eq 2)
-            }
-            [pscustomobject]@{ Flow = $flow; Hidden = $hidden; Name = $name; Id = $id }
-        }
-    }
-}
-# <<< Reading endpoints
+# >>> Shared: this block stands the same in Detect-ShownEndpoints.ps1 and
+# Hide-Endpoints.ps1 (each must work as a single file), and the project's
+# checks keep the two copies identical.
 
-# String.Contains compares ordinally, as Quorvane does: no wildcards, no case folding.
-$shown = @(Get-AudioEndpoint | Where-Object {
-        $_.Flow -eq $Flow -and $null -ne $_.Name -and $_.Name.Contains($Substring) -and -not $_.Hidden
-    })
-foreach ($endpoint in $shown) { Write-Output "Shown: $($endpoint.Name)" }
+# Where the tools are installed: a folder only administrators can change.
+# ProgramW6432 names the 64-bit Program Files folder in a 32-bit PowerShell too,
+# where ProgramFiles names Program Files (x86).
+$Folder = Join-Path $(if ($env:ProgramW6432) { $env:ProgramW6432 } else { $env:ProgramFiles }) 'Quorvane'
+
+# Refuses settings the tools would not take as meant, before anything runs.
+function Test-Setting {
+    # The flow words are Quorvane's own; -notcontains ignores case, as Quorvane does.
+    if (@('render', 'playback', 'capture', 'recording', 'record') -notcontains $Flow) {
+        Write-Output "Flow '$Flow' is none of render, playback, capture, recording or record."
+        return $false
+    }
+    # Windows PowerShell 5.1 would not pass an empty argument on at all, and
+    # hiding every endpoint of a flow is no fleet default.
+    if ([string]::IsNullOrEmpty($Substring)) {
+        Write-Output 'Substring is empty: set it to a piece of the names to hide.'
+        return $false
+    }
+    return $true
+}
+
+# Runs one of the tools and returns its status and its lines. The tools write
+# each character of a name up to U+00FF as one byte of that value (Latin-1),
+# and PowerShell decodes a program's output with [Console]::OutputEncoding, so
+# that is Latin-1 for the call and the names come out whole. A host without a
+# console may refuse the setting; the names are then decoded in its code page.
+function Invoke-Tool([string]$Program, [string[]]$Arguments) {
+    $path = Join-Path $Folder $Program
+    if (-not (Test-Path -LiteralPath $path -PathType Leaf)) {
+        return @{ Status = -1; Lines = @("$Program is not in $Folder") }
+    }
+    $saved = $null
+    try {
+        try {
+            $saved = [Console]::OutputEncoding
+            [Console]::OutputEncoding = [Text.Encoding]::GetEncoding(28591)
+        } catch { }
+        $lines = @(& $path @Arguments)
+        $status = $LASTEXITCODE
+    } finally {
+        if ($null -ne $saved) { try { [Console]::OutputEncoding = $saved } catch { } }
+    }
+    return @{ Status = $status; Lines = $lines }
+}
+# <<< Shared
+
+if (-not (Test-Setting)) { exit 1 }
+$listing = Invoke-Tool 'QuorvaneList.exe' @($Flow, $Substring)
+if ($listing.Status -ne 0) {
+    $listing.Lines | ForEach-Object { Write-Output $_ }
+    Write-Output "QuorvaneList.exe could not list the endpoints (status $($listing.Status))."
+    exit 1
+}
+# Each line: flow, state, id and friendly name, separated by tabs, the name last.
+$shown = @($listing.Lines | Where-Object { ($_ -split "`t", 4)[1] -ne 'disabled' })
+foreach ($line in $shown) {
+    $fields = $line -split "`t", 4
+    Write-Output "Shown ($($fields[1])): $($fields[3])"
+}
 if ($shown.Count -gt 0) { exit 1 }
-Write-Output "Every $Flow endpoint whose name contains '$Substring' is hidden."
+if ($listing.Lines.Count -eq 0) {
+    Write-Output "No $Flow endpoint's name contains '$Substring': nothing to hide. Is the substring right?"
+    exit 0
+}
+Write-Output "All $($listing.Lines.Count) $Flow endpoints whose names contain '$Substring' are hidden."
 exit 0

@@ -45,15 +45,15 @@ for fixture in tests/workflows/actionlint-*.yml; do
 done
 
 # The PowerShell scripts: ASCII only, since Windows PowerShell 5.1 reads a file
-# without a byte-order mark in the machine's ANSI code page; and the one way of
-# reading endpoints the same in both scripts that carry it.
+# without a byte-order mark in the machine's ANSI code page; and the block that
+# both fleet scripts carry (each must work alone) the same in both.
 for script in $(git ls-files 'admin/*.ps1'); do
   if LC_ALL=C grep -q -P '[^\x00-\x7F]' "$script"; then echo "$script: not ASCII"; failed=1; fi
 done
-reading() { sed -n '/^# >>> Reading endpoints/,/^# <<< Reading endpoints/p' "admin/$1"; }
-if [ -z "$(reading Get-AudioEndpoints.ps1)" ] ||
-  [ "$(reading Get-AudioEndpoints.ps1)" != "$(reading Detect-ShownEndpoints.ps1)" ]; then
-  echo "admin/: Get-AudioEndpoints.ps1 and Detect-ShownEndpoints.ps1 read endpoints differently"
+shared() { sed -n '/^# >>> Shared/,/^# <<< Shared/p' "admin/$1"; }
+if [ -z "$(shared Detect-ShownEndpoints.ps1)" ] ||
+  [ "$(shared Detect-ShownEndpoints.ps1)" != "$(shared Hide-Endpoints.ps1)" ]; then
+  echo "admin/: the shared block differs between Detect-ShownEndpoints.ps1 and Hide-Endpoints.ps1"
   failed=1
 fi
 
