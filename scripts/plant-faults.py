@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Plants the faults of a list in the source one at a time, runs a test command
-against each and puts the source back: a fault that the command lets pass (exit
-status 0) is one that the tests would miss.
+"""Plants the faults of a list in the source one at a time, builds and tests each
+and puts the source back: a fault that the tests let pass (exit status 0) is
+one that they would miss, and a fault that does not build is no fault of the
+kind the tests are there for, so it fails the check too.
 
-usage: plant-faults.py FAULTS [--only TEXT] -- COMMAND [ARGUMENT...]
+usage: plant-faults.py FAULTS [--only TEXT] --build COMMAND --test COMMAND
 
 Run from the project's root. FAULTS holds faults written as
 
@@ -13,8 +14,10 @@ Run from the project's root. FAULTS holds faults written as
     >>>
     the text that takes its place
 
---only keeps the faults whose name contains TEXT. Exits 0 only when every fault
-was planted and caught; the command's own output goes to
+Both commands run through the shell, with FAULT_FILE naming the planted file,
+so the test command can run only the tests that can see a fault there. --only
+keeps the faults whose name contains TEXT. Exits 0 only when every fault was
+planted, built and caught; the commands' own output goes to
 build/plant-faults.log."""
 
 import os
@@ -44,19 +47,23 @@ def read_faults(path):
 
 
 def main(arguments):
-    if "--" not in arguments or arguments.index("--") == 0:
+    options = {}
+    for name in ("--only", "--build", "--test"):
+        if name in arguments:
+            at = arguments.index(name)
+            options[name] = arguments[at + 1]
+            del arguments[at:at + 2]
+    if len(arguments) != 1 or "--build" not in options or "--test" not in options:
         sys.exit(__doc__)
-    split = arguments.index("--")
-    options, command = arguments[:split], arguments[split + 1:]
-    only = options[options.index("--only") + 1] if "--only" in options else ""
-    faults = [fault for fault in read_faults(options[0]) if only in fault["name"]]
-    if not faults or not command:
-        sys.exit("no faults to plant, or no command to run")
+    only = options.get("--only", "")
+    faults = [fault for fault in read_faults(arguments[0]) if only in fault["name"]]
+    if not faults:
+        sys.exit("no faults to plant")
 
     # The source is always put back, also when the run is interrupted.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     os.makedirs("build", exist_ok=True)
-    missed = []
+    failed = []
     with open("build/plant-faults.log", "w") as log:
         for fault in faults:
             with open(fault["file"], encoding="utf-8", newline="") as source:
@@ -64,25 +71,32 @@ def main(arguments):
             count = original.count(fault["old"]) if fault["old"] else 0
             if count != 1:
                 print(f"{fault['name']:48} NOT PLANTED: its text occurs {count} times", flush=True)
-                missed.append(fault["name"])
+                failed.append(fault["name"])
                 continue
             started = time.monotonic()
+            environment = dict(os.environ, FAULT_FILE=fault["file"])
+            run = lambda command: subprocess.run(command, shell=True, env=environment,
+                                                 stdout=log, stderr=log).returncode
             try:
                 with open(fault["file"], "w", encoding="utf-8", newline="") as source:
                     source.write(original.replace(fault["old"], fault["new"]))
                 print(f"=== {fault['name']}", file=log, flush=True)
-                status = subprocess.run(command, stdout=log, stderr=log).returncode
+                if run(options["--build"]) != 0:
+                    verdict = "DOES NOT BUILD"
+                elif run(options["--test"]) == 0:
+                    verdict = "MISSED"
+                else:
+                    verdict = "caught"
             finally:
                 with open(fault["file"], "w", encoding="utf-8", newline="") as source:
                     source.write(original)
-            verdict = "caught" if status != 0 else "MISSED"
             print(f"{fault['name']:48} {verdict} ({time.monotonic() - started:.0f} s)", flush=True)
-            if status == 0:
-                missed.append(fault["name"])
-    print(f"{len(faults) - len(missed)} of {len(faults)} faults caught")
-    if missed:
-        print("missed or not planted: " + ", ".join(missed))
-    return 1 if missed else 0
+            if verdict != "caught":
+                failed.append(fault["name"])
+    print(f"{len(faults) - len(failed)} of {len(faults)} faults caught")
+    if failed:
+        print("not caught (missed, not built or not planted): " + ", ".join(failed))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
