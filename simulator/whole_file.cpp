@@ -22,11 +22,13 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     return false;
   }
   // Written beside the file first and then put in its place, so that a failed
-  // write never leaves the file half written.
+  // write never leaves the file half written. The stream is closed before it
+  // is judged: the last of the bytes only reach the disk, or fail to, then.
   const std::wstring fresh = path + L".new";
-  const bool written =
-      static_cast<bool>(std::ofstream(std::filesystem::path(fresh), std::ios::binary) << bytes);
-  if (written && MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  std::ofstream file(std::filesystem::path(fresh), std::ios::binary);
+  file << bytes;
+  file.close();
+  if (!file.fail() && MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     return true;
   }
   DeleteFileW(fresh.c_str());
