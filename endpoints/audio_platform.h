@@ -1,9 +1,9 @@
 #pragma once
 
-// The identities this tool relies on from the Windows audio stack. They are
-// written out here instead of taken from SDK import libraries, so that the same
-// values build unchanged under MSVC and mingw-w64. The simulated stack declares
-// its own, so that a slip here cannot hide behind the same slip there.
+// The identities this tool relies on from the Windows audio stack, written out
+// here as the tool's own statement of what it asks Windows for. The simulated
+// stack takes the same ones from the SDK headers instead, so that a slip here
+// cannot hide behind the same slip there.
 
 #include <windows.h>
 #include <mmdeviceapi.h>

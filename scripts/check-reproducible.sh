@@ -9,7 +9,8 @@ for build in a b; do
 done
 version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 failed=0
-for file in Quorvane.exe "release/Quorvane-$version-win64.zip" "release/Quorvane-$version-win64.zip.sha256"; do
+# The executables and the zip that holds them; its checksum file follows from it.
+for file in Quorvane.exe QuorvaneList.exe "release/Quorvane-$version-win64.zip"; do
   if cmp "build/reproducible-a/$file" "build/reproducible-b/$file"; then
     echo "reproducible: $file"
   else

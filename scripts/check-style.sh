@@ -57,6 +57,18 @@ if [ -z "$(shared Detect-ShownEndpoints.ps1)" ] ||
   failed=1
 fi
 
+# The documents name the version that project(VERSION) sets, and a planted
+# mismatch in the README fails that check.
+sh scripts/check-version-mentions.sh || failed=1
+mismatch=$(mktemp -d)
+cp README.md SECURITY.md CHANGELOG.md "$mismatch"
+sed -i '0,/Quorvane-[0-9.]*-win64/s//Quorvane-0.9.9-win64/' "$mismatch/README.md"
+if sh scripts/check-version-mentions.sh "$mismatch" >/dev/null; then
+  echo "check-version-mentions.sh: passed a README that names another version"
+  failed=1
+fi
+rm -rf "$mismatch"
+
 for file in $(git ls-files | grep -v -E '\.(md)$'); do
   [ -f "$file" ] || continue
   if grep -q "$(printf '\r')" "$file"; then echo "$file: CR LF line endings"; failed=1; fi

@@ -69,7 +69,7 @@ SimulatedMachine ParseMachineFile(std::string_view text) {
       return;
     }
     if (keyword == "policy" && NextWord(rest) == "any-endpoint") {
-      machine.failures.policyAcceptsAnyEndpoint = true;
+      machine.policyAcceptsAnyEndpoint = true;
       return;
     }
     const std::string_view flow = NextWord(rest);

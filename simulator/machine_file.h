@@ -17,7 +17,7 @@
 
 struct SimulatedMachine {
   std::vector<SimulatedEndpoint> endpoints;
-  PlatformFailures failures;
+  bool policyAcceptsAnyEndpoint = false;
   // Where each endpoint's shown|hidden stands in the text.
   std::vector<size_t> visibilityAt;
   // Lines that could not be understood, each naming its line number.

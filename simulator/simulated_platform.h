@@ -58,8 +58,6 @@ struct PlatformFailures {
   HRESULT countStatus = S_OK;
   // With a failing count: what the call still writes (nothing when empty).
   std::optional<UINT> countWrittenOnFailure = std::nullopt;
-  // Beside another enumerator: unknown identifiers are shown or hidden too.
-  bool policyAcceptsAnyEndpoint = false;
 };
 
 enum class SimulatedClass { kEnumerator, kPolicyConfig };
@@ -119,6 +117,8 @@ class SimulatedPlatform {
   void NoteTaskMemoryReused(void* block) { freedTaskMemory_.erase(block); }
   // The endpoint whose name was read last: the one the next policy object is for.
   std::optional<size_t> currentEndpoint;
+  // Beside another platform's enumerator: unknown identifiers are shown or hidden too.
+  bool policyAcceptsAnyEndpoint = false;
 
  private:
   std::vector<SimulatedEndpoint> endpoints_;

@@ -51,7 +51,8 @@ class Simulator {
         problems_.push_back(machinePath_ + L": " + problem);
       }
     }
-    platform_ = std::make_unique<SimulatedPlatform>(std::move(machine.endpoints), machine.failures);
+    platform_ = std::make_unique<SimulatedPlatform>(std::move(machine.endpoints));
+    platform_->policyAcceptsAnyEndpoint = machine.policyAcceptsAnyEndpoint;
   }
 
   HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out) {
