@@ -15,6 +15,7 @@ cmake --build --preset mingw >/dev/null
 ctest --preset mingw >/dev/null
 # The signed executables of that run stay for the process tests: re-signing is
 # for the faults in the release's own files.
+# shellcheck disable=SC2016 # expanded by the shell that runs each test
 exec python3 scripts/plant-faults.py scripts/planted-faults.txt "$@" \
   --build 'cmake --build --preset mingw' \
   --test 'case "$FAULT_FILE" in
