@@ -88,16 +88,26 @@ file(SHA256 ${zip} hash)
 file(WRITE ${zip}.sha256 "${hash}  ${name}.zip\n")
 message(STATUS "${zip}\nSHA-256 ${hash}")
 
-# What the executable's bytes depend on, for anyone who rebuilds this release
-# from its source to compare the two.
-execute_process(COMMAND dpkg-query -W "-f=\${Package} \${Version}\\n"
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev
-  binutils-mingw-w64-x86-64 cmake ninja-build
-  OUTPUT_FILE ${OUTPUT_DIR}/${name}.toolchain.txt RESULT_VARIABLE failed ERROR_QUIET)
-if(failed)
-  file(REMOVE ${OUTPUT_DIR}/${name}.toolchain.txt)
-  message(STATUS "No toolchain list: the build's packages are not Debian's")
-endif()
+# What the executables' and the signatures' bytes depend on, for anyone who
+# rebuilds this release from its source to compare the two; Node.js runs the
+# release checks. A package that is not installed says so.
+set(toolchain g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev
+  binutils-mingw-w64-x86-64 cmake ninja-build osslsigncode nodejs)
+set(toolchain_list ${OUTPUT_DIR}/${name}.toolchain.txt)
+file(REMOVE ${toolchain_list})
+foreach(package ${toolchain})
+  execute_process(COMMAND dpkg-query -W "-f=\${Package} \${Version}\\n" ${package}
+    OUTPUT_VARIABLE line RESULT_VARIABLE failed ERROR_QUIET)
+  if(failed EQUAL 0)
+    file(APPEND ${toolchain_list} "${line}")
+  elseif(failed EQUAL 1)
+    file(APPEND ${toolchain_list} "${package} (not installed)\n")
+  else()
+    file(REMOVE ${toolchain_list})
+    message(STATUS "No toolchain list: the build's packages are not Debian's")
+    break()
+  endif()
+endforeach()
 
 # The package managers' manifests, for a release at
 # https://github.com/OWNER/REPO/releases/download/vVERSION.

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Signs the release package as the release workflow does, with a throwaway
-# certificate authority made here, and checks the signature, its tamper
-# evidence, the checksum, the zip and that signing twice gives the same bytes.
+# Signs the release package with the release workflow's own script
+# (scripts/package-release.sh) and a throwaway certificate authority made here,
+# and checks the signatures, their tamper evidence, the checksum, the zip, that
+# signing twice gives the same bytes, and that the key never outlives the
+# script, nor a package a failed signing.
 # The process tests run the signed executable it leaves. With "verify" (for the
 # g++ build, which releases are made with), scripts/verify-release.sh must find
 # the package equal to its source, and the package with a changed byte not.
@@ -23,28 +25,45 @@ printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedK
 openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 30 \
   -extfile signer.ext -out signer.pem 2>/dev/null
 QUORVANE_SIGNING_PASSWORD=$(openssl rand -hex 16)
-export QUORVANE_SIGNING_PASSWORD QUORVANE_SIGNING_CERTIFICATE="$work/ca/signer.p12"
-export QUORVANE_SIGNING_URL=https://example.org/quorvane SOURCE_DATE_EPOCH=1767225600
+export QUORVANE_SIGNING_PASSWORD QUORVANE_SIGNING_URL=https://example.org/quorvane
 openssl pkcs12 -export -inkey signer.key -in signer.pem -out signer.p12 \
   -passout env:QUORVANE_SIGNING_PASSWORD
+QUORVANE_SIGNING_CERTIFICATE_BASE64=$(base64 -w 0 signer.p12)
+export QUORVANE_SIGNING_CERTIFICATE_BASE64 QUORVANE_SIGNING_ROOT="$work/ca/ca.pem"
+export RUNNER_TEMP="$work/runner-temp" GITHUB_ENV="$work/github-env"
+mkdir -p "$RUNNER_TEMP"
 
-package_into() {
-  folder=$1
+package=Quorvane-$version-win64
+# The workflow's package step, into the build's own release folder; what it
+# leaves there is kept as the copy named.
+package_as() {
+  copy=$1
   shift
-  env "$@" cmake -DEXECUTABLE="$build/Quorvane.exe" -DLIST_EXECUTABLE="$build/QuorvaneList.exe" \
-    -DSOURCE_DIR="$source" -DVERSION="$version" \
-    -DOUTPUT_DIR="$work/$folder" -P "$source/cmake/release-package.cmake" >"$work/$folder.log" 2>&1
+  env "$@" sh "$source/scripts/package-release.sh" "v$version" "$build" >"$work/$copy.log" 2>&1 &&
+    rm -rf "${work:?}/$copy" && cp -r "$build/release" "$work/$copy"
 }
 for copy in a b; do
-  package_into "$copy" || { cat "$work/$copy.log"; fail "packaging failed"; }
+  package_as "$copy" || { cat "$work/$copy.log"; fail "packaging failed"; }
   ! grep -q -F "$QUORVANE_SIGNING_PASSWORD" "$work/$copy.log" || fail "the log shows the password"
-  [ ! -e "$work/$copy/signing" ] || fail "the password file was left behind"
+  [ -z "$(ls -A "$RUNNER_TEMP")" ] || fail "the key outlived the package step: $(ls "$RUNNER_TEMP")"
 done
-package=Quorvane-$version-win64
-# A signing that fails leaves no package, not even an earlier unsigned one.
-package_into c QUORVANE_SIGNING_CERTIFICATE= || fail "an unsigned package failed"
-! package_into c QUORVANE_SIGNING_PASSWORD=wrong || fail "signed with a wrong password"
-[ ! -e "$work/c/$package.zip" ] || fail "a failed signing left a package behind"
+grep -q -x "VERSION=$version" "$GITHUB_ENV" || fail "the version was not handed to the next steps"
+# Each refusal names its cause; a signing that fails leaves no package, not
+# even the earlier one, and no key.
+refused() {
+  said=$1
+  shift
+  ! package_as refused "$@" || fail "packaged although: $said"
+  grep -q -F "$said" "$work/refused.log" || fail "$(cat "$work/refused.log")"
+}
+refused "Add the root certificate (PEM)" QUORVANE_SIGNING_ROOT="$work/ca/none.pem"
+if sh "$source/scripts/package-release.sh" v0.0.0 "$build" >"$work/refused.log" 2>&1 ||
+  ! grep -q -F "tag v0.0.0 does not match project version $version" "$work/refused.log"; then
+  fail "packaged for another version's tag: $(cat "$work/refused.log")"
+fi
+refused "could not sign" QUORVANE_SIGNING_PASSWORD=wrong
+[ ! -e "$build/release/$package.zip" ] || fail "a failed signing left a package behind"
+[ -z "$(ls -A "$RUNNER_TEMP")" ] || fail "the key outlived a failed signing: $(ls "$RUNNER_TEMP")"
 signed=$work/a/$package/Quorvane.exe
 for file in "$package.zip" "$package.zip.sha256" "$package/Quorvane.exe"; do
   cmp "$work/a/$file" "$work/b/$file" || fail "signing twice gave different bytes: $file"

@@ -1,0 +1,19 @@
+#!/bin/sh
+# The release job's publish step: creates the release for the tag with the
+# runner's gh and attaches every file of the release folder.
+# usage: publish-release.sh TAG FOLDER
+# Environment: GH_TOKEN, GITHUB_REPOSITORY, CHANGELOG (the changelog's address at the tag).
+set -eu
+tag=$1 folder=$2
+version=${tag#v}
+notes=$(mktemp)
+trap 'rm -f "$notes"' EXIT
+{
+  echo "What changed: $CHANGELOG"
+  echo
+  echo "Check the zip's origin with \`gh attestation verify Quorvane-$version-win64.zip --repo $GITHUB_REPOSITORY\`,"
+  echo "and rebuild it from this tag with \`scripts/verify-release.sh\` (see the README)."
+  echo "Quorvane-$version-win64.toolchain.txt names the Debian packages that built it."
+} >"$notes"
+gh release create "$tag" --repo "$GITHUB_REPOSITORY" --verify-tag \
+  --title "Quorvane $version" --notes-file "$notes" "$folder"/*
