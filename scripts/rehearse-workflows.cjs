@@ -1,0 +1,339 @@
+// Runs the Linux jobs of .github/workflows/ci.yml and release.yml as a GitHub
+// container job runs them, from the workflow files of the commit rehearsed:
+//   - each job in a fresh Debian 12 root (debootstrap, then chroot), the work
+//     tree's top folder owned by the runner's user (uid 1001) while the steps
+//     run as root; a job without a container runs as that user instead;
+//   - each `run:` under `bash -e`, in the work tree, with GITHUB_WORKSPACE,
+//     GITHUB_ENV (read back between steps), GITHUB_REF_NAME, RUNNER_TEMP, HOME
+//     and the workflow's, job's and step's `env:` as GitHub sets them;
+//   - the actions used, emulated: checkout as a clone, upload and download of
+//     artifacts as copies between the jobs, attestation and `gh release create`
+//     recorded, not run, with the files they receive checked;
+//   - secrets from a throwaway certificate authority, whose root the rehearsed
+//     release commit carries where a maintainer keeps the real one.
+// Anything it does not know (an action, a step or job key, an expression)
+// fails the rehearsal, so that nothing passes here that GitHub would not run.
+// usage (as root): node scripts/rehearse-workflows.cjs [--ref REVISION] [--job WORKFLOW/JOB]...
+const { execFileSync, spawnSync } = require("node:child_process");
+const fs = require("node:fs");
+const path = require("node:path");
+const YAML = require("yaml");
+
+const project = path.resolve(__dirname, "..");
+const args = process.argv.slice(2);
+const option = (name) => {
+  const values = [];
+  for (let at = args.indexOf(name); at >= 0; at = args.indexOf(name, at + 1)) {
+    values.push(args[at + 1]);
+  }
+  return values;
+};
+const revision = option("--ref")[0] ?? "HEAD";
+const onlyJobs = option("--job");
+
+fs.mkdirSync(path.join(project, "build"), { recursive: true });
+const work = fs.mkdtempSync(path.join(project, "build", "rehearsal-"));
+const cache = path.join(process.env.HOME ?? "/root", ".cache", "quorvane-rehearsal");
+const runnerUid = 1001;
+const repository = "owner/quorvane";
+const started = Date.now();
+
+const say = (text) => console.log(`[rehearsal ${Math.round((Date.now() - started) / 1000)} s] ${text}`);
+const run = (command, commandArgs, options = {}) =>
+  execFileSync(command, commandArgs, { stdio: ["ignore", "pipe", "inherit"], encoding: "utf8", ...options });
+class Refusal extends Error {}
+const refuse = (text) => {
+  throw new Refusal(text);
+};
+
+// The commit rehearsed, as a release of it would be tagged: the throwaway
+// authority's root where a maintainer keeps the real one, and the changelog
+// section dated, as a maintainer dates it before tagging.
+function prepareSource(authority) {
+  const source = path.join(work, "source");
+  run("git", ["clone", "-q", "--no-hardlinks", project, source]);
+  run("git", ["-C", source, "checkout", "-q", "--detach", run("git", ["-C", project, "rev-parse", revision]).trim()]);
+  const version = fs.readFileSync(path.join(source, "CMakeLists.txt"), "utf8")
+    .match(/^project\(Quorvane VERSION ([0-9.]+)/m)[1];
+  fs.mkdirSync(path.join(source, ".github"), { recursive: true });
+  fs.copyFileSync(authority.root, path.join(source, ".github", "code-signing-root.pem"));
+  const changelog = path.join(source, "CHANGELOG.md");
+  const today = new Date().toISOString().slice(0, 10);
+  fs.writeFileSync(changelog, fs.readFileSync(changelog, "utf8")
+    .replace(new RegExp(`^## ${version.replace(/\./g, "\\.")} — unreleased$`, "m"), `## ${version} — ${today}`));
+  run("git", ["-C", source, "add", "-A"]);
+  run("git", ["-C", source, "-c", "user.name=Rehearsal", "-c", "user.email=rehearsal@localhost",
+    "commit", "-q", "--allow-empty", "-m", "Rehearsal: the release as tagged"]);
+  run("git", ["-C", source, "tag", `v${version}`]);
+  say(`rehearsing ${run("git", ["-C", project, "rev-parse", "--short", revision]).trim()} as v${version}, ` +
+    "with a throwaway authority's root at .github/code-signing-root.pem and CHANGELOG dated");
+  return { source, version };
+}
+
+function throwawayAuthority() {
+  const folder = path.join(work, "authority");
+  fs.mkdirSync(folder);
+  const openssl = (...commandArgs) => run("openssl", commandArgs, { cwd: folder, stdio: "ignore" });
+  openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+    "-days", "2", "-subj", "/CN=Quorvane Rehearsal CA", "-addext", "basicConstraints=critical,CA:TRUE",
+    "-addext", "keyUsage=critical,keyCertSign");
+  openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key", "-out", "signer.csr",
+    "-subj", "/CN=Quorvane Rehearsal Signer/O=Quorvane");
+  fs.writeFileSync(path.join(folder, "signer.ext"),
+    "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n");
+  openssl("x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+    "-days", "2", "-extfile", "signer.ext", "-out", "signer.pem");
+  const password = run("openssl", ["rand", "-hex", "16"]).trim();
+  openssl("pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem", "-out", "signer.p12",
+    "-passout", `pass:${password}`);
+  return {
+    root: path.join(folder, "ca.pem"),
+    secrets: {
+      QUORVANE_SIGNING_CERTIFICATE_BASE64: fs.readFileSync(path.join(folder, "signer.p12")).toString("base64"),
+      QUORVANE_SIGNING_PASSWORD: password,
+    },
+  };
+}
+
+// A fresh Debian 12 root, from a cached debootstrap of it.
+function freshRoot(name) {
+  const base = path.join(cache, "debian-12.tar");
+  if (!fs.existsSync(base)) {
+    say("making the Debian 12 base with debootstrap (once)");
+    fs.mkdirSync(cache, { recursive: true });
+    const fresh = path.join(work, "base");
+    const sources = fs.existsSync("/etc/apt/sources.list.d/debian.sources")
+      ? fs.readFileSync("/etc/apt/sources.list.d/debian.sources", "utf8") : "";
+    const mirror = sources.match(/^URIs:\s*(\S+)/m)?.[1] ?? "http://deb.debian.org/debian";
+    run("debootstrap", ["--variant=minbase", "bookworm", fresh, mirror], { stdio: "ignore" });
+    run("tar", ["-C", fresh, "-cf", `${base}.part`, "."]);
+    fs.renameSync(`${base}.part`, base);
+    fs.rmSync(fresh, { recursive: true, force: true });
+  }
+  const root = path.join(work, name);
+  fs.mkdirSync(root);
+  run("tar", ["-C", root, "-xf", base]);
+  fs.copyFileSync("/etc/resolv.conf", path.join(root, "etc/resolv.conf"));
+  // The registries are reached with the certificates this machine trusts.
+  const extra = "/usr/local/share/ca-certificates";
+  if (fs.existsSync(extra)) {
+    for (const file of fs.readdirSync(extra).filter((entry) => entry.endsWith(".crt"))) {
+      fs.mkdirSync(path.join(root, extra), { recursive: true });
+      fs.copyFileSync(path.join(extra, file), path.join(root, extra, file));
+    }
+  }
+  for (const mount of ["proc", "sys", "dev", "dev/pts", "dev/shm"]) {
+    fs.mkdirSync(path.join(root, mount), { recursive: true });
+    run("mount", ["--bind", `/${mount}`, path.join(root, mount)]);
+  }
+  // gh is recorded, not run: each call and the files it would upload.
+  fs.writeFileSync(path.join(root, "usr/local/bin/gh"), `#!/bin/sh
+{ printf 'gh'; for argument in "$@"; do printf ' %s' "$argument"; done; echo; } >>/rehearsal-gh.log
+for argument in "$@"; do
+  [ -f "$argument" ] && echo "file $(basename "$argument") $(sha256sum <"$argument" | cut -d' ' -f1)" >>/rehearsal-gh.log
+done
+exit 0
+`, { mode: 0o755 });
+  fs.writeFileSync(path.join(root, "rehearsal-gh.log"), "", { mode: 0o666 });
+  return root;
+}
+
+function unmount(root) {
+  for (const mount of ["dev/shm", "dev/pts", "dev", "sys", "proc"]) {
+    spawnSync("umount", ["-l", path.join(root, mount)]);
+  }
+}
+
+// ${{ ... }} as GitHub evaluates the few expressions these workflows use.
+function evaluate(text, context) {
+  if (typeof text !== "string") {
+    return text;
+  }
+  return text.replace(/\$\{\{\s*([^}]*?)\s*\}\}/g, (_, expression) => {
+    const [scope, ...rest] = expression.split(".");
+    const name = rest.join(".");
+    if (scope === "secrets") return context.secrets[name] ?? "";
+    if (scope === "env" && name in context.env) return context.env[name];
+    if (scope === "github" && name in context.github) return context.github[name];
+    return refuse(`an expression the rehearsal does not know: \${{ ${expression} }}`);
+  });
+}
+
+const knownJobKeys = new Set(["runs-on", "container", "permissions", "steps", "needs", "environment", "env"]);
+const knownStepKeys = new Set(["name", "run", "uses", "with", "env"]);
+
+function runJob(workflowFile, jobName, job, context, artifacts) {
+  for (const key of Object.keys(job)) {
+    if (!knownJobKeys.has(key)) refuse(`${workflowFile} ${jobName}: the job key '${key}'`);
+  }
+  const inContainer = job.container !== undefined;
+  if (inContainer && job.container !== "debian:12") refuse(`${jobName}: the container ${job.container}`);
+  const root = freshRoot(`${path.basename(workflowFile, ".yml")}-${jobName}`);
+  const base = inContainer ? "/__w" : "/home/runner/work";
+  const workspace = `${base}/quorvane/quorvane`;
+  const runnerTemp = `${base}/_temp`;
+  const home = inContainer ? "/github/home" : "/home/runner";
+  for (const folder of [workspace, runnerTemp, `${runnerTemp}/_runner_file_commands`, home]) {
+    fs.mkdirSync(path.join(root, folder), { recursive: true });
+  }
+  // The runner makes these as its own user and mounts them into the container.
+  for (const folder of [workspace, runnerTemp, `${runnerTemp}/_runner_file_commands`, base, home]) {
+    fs.chownSync(path.join(root, folder), runnerUid, runnerUid);
+  }
+  const githubEnv = `${runnerTemp}/_runner_file_commands/set_env`;
+  fs.writeFileSync(path.join(root, githubEnv), "");
+  fs.chownSync(path.join(root, githubEnv), runnerUid, runnerUid);
+  const env = { ...context.workflowEnv };
+  const log = path.join(work, `${path.basename(workflowFile, ".yml")}-${jobName}.log`);
+  say(`job ${path.basename(workflowFile)} / ${jobName}: ${inContainer ? "debian:12 container, steps as root" : "runner, steps as uid 1001"}; log ${path.relative(project, log)}`);
+  try {
+    Object.assign(env, Object.fromEntries(Object.entries(job.env ?? {})
+      .map(([key, value]) => [key, evaluate(String(value), { ...context, env })])));
+    for (const [index, step] of (job.steps ?? []).entries()) {
+      for (const key of Object.keys(step)) {
+        if (!knownStepKeys.has(key)) refuse(`${jobName} step ${index + 1}: the step key '${key}'`);
+      }
+      const label = step.name ?? step.uses ?? step.run.split("\n")[0];
+      const stepContext = { ...context, env };
+      const stepEnv = Object.fromEntries(Object.entries(step.env ?? {})
+        .map(([key, value]) => [key, evaluate(String(value), stepContext)]));
+      const inWorkspace = (file) => path.join(root, workspace, file);
+      const stepStarted = Date.now();
+      if (step.run !== undefined) {
+        const script = `${runnerTemp}/step-${index + 1}.sh`;
+        fs.writeFileSync(path.join(root, script), evaluate(step.run, stepContext));
+        const variables = {
+          PATH: "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin", HOME: home, CI: "true",
+          GITHUB_ACTIONS: "true", GITHUB_WORKSPACE: workspace, GITHUB_ENV: githubEnv,
+          GITHUB_REF_NAME: context.github.ref_name, GITHUB_REPOSITORY: repository,
+          GITHUB_SERVER_URL: context.github.server_url, RUNNER_TEMP: runnerTemp, LANG: "C.UTF-8",
+          ...env, ...stepEnv,
+        };
+        const chrootArgs = inContainer ? [root] : [`--userspec=${runnerUid}:${runnerUid}`, root];
+        const output = fs.openSync(log, "a");
+        fs.writeSync(output, `\n--- ${label}\n`);
+        const result = spawnSync("chroot", [...chrootArgs, "/usr/bin/env", "-i",
+          ...Object.entries(variables).map(([key, value]) => `${key}=${value}`),
+          "bash", "-c", 'cd "$GITHUB_WORKSPACE" && exec bash -e "$1"', "step", script],
+        { stdio: ["ignore", output, output] });
+        fs.closeSync(output);
+        if (result.status !== 0) {
+          const tail = fs.readFileSync(log, "utf8").trimEnd().split("\n").slice(-25).join("\n");
+          refuse(`step '${label}' exited with ${result.status}; the end of its output:\n${tail}`);
+        }
+        // What a step adds to GITHUB_ENV, the next steps have in their environment.
+        for (const line of fs.readFileSync(path.join(root, githubEnv), "utf8").split("\n")) {
+          const match = line.match(/^([A-Za-z_][A-Za-z0-9_]*)=(.*)$/);
+          if (match) env[match[1]] = match[2];
+        }
+      } else {
+        const [action] = step.uses.split("@");
+        const withs = Object.fromEntries(Object.entries(step.with ?? {})
+          .map(([key, value]) => [key, evaluate(String(value), stepContext)]));
+        const allow = (...keys) => {
+          for (const key of Object.keys(withs)) {
+            if (!keys.includes(key)) refuse(`${action}: the input '${key}'`);
+          }
+        };
+        if (action === "actions/checkout") {
+          allow("persist-credentials");
+          // As checkout does in a container: as root, into the runner's folder.
+          run("git", ["clone", "-q", "--no-hardlinks", context.source, path.join(root, workspace)]);
+          run("git", ["-C", path.join(root, workspace), "checkout", "-q", context.github.sha]);
+        } else if (action === "actions/upload-artifact") {
+          allow("name", "path", "if-no-files-found");
+          const files = withs.path.split("\n").map((line) => line.trim()).filter(Boolean);
+          const folder = path.join(artifacts, withs.name);
+          fs.mkdirSync(folder, { recursive: true });
+          for (const file of files) {
+            if (!fs.existsSync(inWorkspace(file))) {
+              if (withs["if-no-files-found"] === "error") refuse(`upload-artifact: no ${file}`);
+              continue;
+            }
+            fs.copyFileSync(inWorkspace(file), path.join(folder, path.basename(file)));
+          }
+        } else if (action === "actions/download-artifact") {
+          allow("name", "path");
+          const folder = path.join(artifacts, withs.name);
+          if (!fs.existsSync(folder)) refuse(`download-artifact: no artifact ${withs.name}`);
+          fs.mkdirSync(inWorkspace(withs.path), { recursive: true });
+          for (const file of fs.readdirSync(folder)) {
+            fs.copyFileSync(path.join(folder, file), path.join(inWorkspace(withs.path), file));
+          }
+          run("chown", ["-R", `${runnerUid}:${runnerUid}`, inWorkspace(withs.path)]);
+        } else if (action === "actions/attest-build-provenance") {
+          allow("subject-path");
+          if (!fs.existsSync(inWorkspace(withs["subject-path"]))) {
+            refuse(`attest-build-provenance: no ${withs["subject-path"]}`);
+          }
+          context.attested.push(path.basename(withs["subject-path"]));
+        } else {
+          refuse(`an action the rehearsal does not know: ${step.uses}`);
+        }
+      }
+      say(`  ${label} (${Math.round((Date.now() - stepStarted) / 1000)} s)`);
+    }
+    for (const line of fs.readFileSync(path.join(root, "rehearsal-gh.log"), "utf8").split("\n")) {
+      if (line.startsWith("file ")) context.published.push(line.split(" ")[1]);
+      else if (line) say(`  recorded, not run: ${line}`);
+    }
+  } finally {
+    unmount(root);
+    spawnSync("rm", ["-rf", "--one-file-system", root]);
+  }
+}
+
+function main() {
+  if (process.getuid() !== 0) refuse("run it as root: it makes and enters Debian roots");
+  const authority = throwawayAuthority();
+  const { source, version } = prepareSource(authority);
+  const artifacts = path.join(work, "artifacts");
+  const tag = `v${version}`;
+  const sha = run("git", ["-C", source, "rev-parse", "HEAD"]).trim();
+  const release = { attested: [], published: [] };
+  for (const [file, refName] of [["ci.yml", "main"], ["release.yml", tag]]) {
+    const workflowFile = path.join(source, ".github", "workflows", file);
+    const workflow = YAML.parse(fs.readFileSync(workflowFile, "utf8"));
+    const context = {
+      source, secrets: authority.secrets, workflowEnv: workflow.env ?? {},
+      github: { ref_name: refName, sha, server_url: "https://github.com", repository, token: "rehearsal-token" },
+      attested: release.attested, published: release.published,
+    };
+    const done = new Set();
+    for (const [jobName, job] of Object.entries(workflow.jobs)) {
+      const runsOn = String(job["runs-on"]);
+      if (!runsOn.startsWith("ubuntu")) {
+        say(`job ${file} / ${jobName}: runs on ${runsOn}, not rehearsed here`);
+        continue;
+      }
+      if (onlyJobs.length > 0 && !onlyJobs.includes(`${file.replace(".yml", "")}/${jobName}`)) continue;
+      for (const need of [job.needs ?? []].flat()) {
+        if (onlyJobs.length === 0 && !done.has(need)) refuse(`${jobName} needs ${need}, which has not passed`);
+      }
+      runJob(workflowFile, jobName, job, context, artifacts);
+      done.add(jobName);
+    }
+  }
+  if (onlyJobs.length === 0 || onlyJobs.includes("release/publish")) {
+    const expected = [`Quorvane-${version}-win64.zip`, `Quorvane-${version}-win64.zip.sha256`,
+      `Quorvane-${version}-win64.toolchain.txt`, "Quorvane.Quorvane.yaml",
+      "Quorvane.Quorvane.installer.yaml", "Quorvane.Quorvane.locale.en-US.yaml", "quorvane.json"].sort();
+    if (JSON.stringify([...release.published].sort()) !== JSON.stringify(expected)) {
+      refuse(`gh release create would attach ${release.published.join(", ") || "nothing"}; expected ${expected.join(", ")}`);
+    }
+    if (JSON.stringify(release.attested) !== JSON.stringify([`Quorvane-${version}-win64.zip`])) {
+      refuse(`attested ${release.attested.join(", ") || "nothing"}; expected the zip alone`);
+    }
+    say(`the release would attach ${expected.length} files and attest ${release.attested[0]}`);
+  }
+  say("PASSED: every Linux job of ci.yml and release.yml");
+}
+
+try {
+  main();
+  fs.rmSync(work, { recursive: true, force: true });
+} catch (error) {
+  console.log(`[rehearsal] FAILED: ${error instanceof Refusal ? error.message : error.stack}`);
+  console.log(`[rehearsal] logs are kept in ${path.relative(project, work)}`);
+  process.exit(1);
+}
