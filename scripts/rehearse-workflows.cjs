@@ -237,9 +237,11 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
         };
         if (action === "actions/checkout") {
           allow("persist-credentials");
-          // As checkout does in a container: as root, into the runner's folder.
-          run("git", ["clone", "-q", "--no-hardlinks", context.source, path.join(root, workspace)]);
-          run("git", ["-C", path.join(root, workspace), "checkout", "-q", context.github.sha]);
+          // As checkout does in a container: as root, into the runner's folder,
+          // trusting it only in its own configuration, which it throws away.
+          run("git", ["clone", "-q", "--no-checkout", "--no-hardlinks", context.source, path.join(root, workspace)]);
+          run("git", ["-c", "safe.directory=*", "-c", "advice.detachedHead=false", "-C",
+            path.join(root, workspace), "checkout", "-q", context.github.sha]);
         } else if (action === "actions/upload-artifact") {
           allow("name", "path", "if-no-files-found");
           const files = withs.path.split("\n").map((line) => line.trim()).filter(Boolean);
