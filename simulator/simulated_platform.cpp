@@ -237,8 +237,7 @@ class SimulatedPolicyConfig : public ComObject<PolicyConfigLayout> {
     platform_.Record(L"SetEndpointVisibility " + id + L" " + std::to_wstring(visible));
     const std::optional<size_t> index = platform_.Find(id);
     if (!index) {
-      return platform_.policyAcceptsAnyEndpoint ? S_OK
-                                                           : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+      return platform_.policyAcceptsAnyEndpoint ? S_OK : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     }
     const HRESULT status = platform_.Endpoint(*index).visibilityStatus;
     if (SUCCEEDED(status)) {

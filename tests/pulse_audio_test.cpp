@@ -35,8 +35,7 @@ TEST(PulseAudio, ListsAndHidesExactlyTheEndpointsWhoseFullNameMatches) {
       "Playback\tactive\t{0.0.0.00000000}.{",
       "\tCable Input - Virtual Speakers (VB-Audio Virtual Cable)\r\n",
       "\tSpeakers (High Definition Audio)\r\n",
-      "\tHaut-parleurs (R\xE9"
-      "altek) ???\r\n",
+      std::string("\tHaut-parleurs (R\xE9") + "altek) ???\r\n",
       "Recording\tactive\t{0.0.1.00000000}.{",
       "\tMonitor of Speakers (High Definition Audio)\r\n",
   };

@@ -31,10 +31,10 @@ class ClassRegistration {
                                                        REGCLS_MULTIPLEUSE, &cookies_[index]);
       factory->Release();
       if (FAILED(registered) || !ServesTheSimulator(ids[index])) {
-        std::fprintf(stderr,
-                     "The simulated audio classes could not be registered (hr=0x%08lX); "
-                     "stopping before a test reaches the machine's own devices.\n",
-                     static_cast<unsigned long>(registered));
+        (void)std::fprintf(stderr,
+                           "The simulated audio classes could not be registered (hr=0x%08lX); "
+                           "stopping before a test reaches the machine's own devices.\n",
+                           static_cast<unsigned long>(registered));
         std::exit(3);
       }
     }
