@@ -14,12 +14,16 @@
 # in a Wine prefix inside build/demo; the programs themselves know nothing of it.
 set -eu
 cd "$(dirname "$0")/.."
-build=build/demo
+# QUORVANE_DEMO_BUILD may name a build folder of the project's (such as
+# build/mingw) whose programs and simulator are built already.
+build=${QUORVANE_DEMO_BUILD:-build/demo}
 machine=${QUORVANE_DEMO_MACHINE:-$build/demo-machine.txt}
 
 ./scripts/install-deps.sh build
-cmake --preset demo >/dev/null
-cmake --build --preset demo >/dev/null
+if [ -z "${QUORVANE_DEMO_BUILD:-}" ]; then
+  cmake --preset demo >/dev/null
+  cmake --build --preset demo >/dev/null
+fi
 mkdir -p "$build"
 if [ ! -f "$machine" ] || [ "${1:-}" = --reset ]; then
   cp simulator/default-machine.txt "$machine"

@@ -2,8 +2,10 @@
 # Starts or stops a private Wine prefix that test programs run in.
 # usage: wine-prefix.sh start PREFIX [SIMULATOR_DLL [enumerator,policy]]
 #        wine-prefix.sh stop PREFIX
-# PREFIX lies directly in a build folder, and nothing is written outside that
-# folder. With SIMULATOR_DLL, the prefix's registry serves the named classes
+# PREFIX lies directly in a build folder. Nothing is written outside that
+# folder but the booted template that every prefix starts as a copy of, kept
+# beside the build folders when they lie in the project's build/ (so that it is
+# booted once for them all), otherwise in the build folder. With SIMULATOR_DLL, the prefix's registry serves the named classes
 # (both by default) from that DLL instead of from Wine's own audio stack.
 set -eu
 action=$1
@@ -38,10 +40,13 @@ configure() {
 case "$action" in
   start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      # Booting a prefix takes 10-60 s; it is done once for each build folder,
-      # and each prefix in it starts as a copy. The lock keeps two prefixes that
-      # start together from booting the same template at once.
-      template="$(dirname "$WINEPREFIX")/wineprefix-template"
+      # Booting a prefix takes 10-60 s; it is done once, and each prefix starts
+      # as a copy. The lock keeps two prefixes that start together from booting
+      # the same template at once.
+      folder=$(dirname "$WINEPREFIX")
+      shared=$(dirname "$folder")
+      [ "$(basename "$shared")" = build ] || shared=$folder
+      template="$shared/wineprefix-template"
       exec 9>"$template.lock"
       flock 9
       if [ ! -f "$template/system.reg" ]; then
