@@ -1,17 +1,20 @@
 #!/bin/sh
-# Builds the release package twice, in two separate build folders, and checks
-# that the executables, the zips and their checksums are byte for byte the same.
+# Builds the release package in two separate build folders and checks that the
+# executables and the zips are byte for byte the same: the g++ test build's
+# (build/mingw, configured and built already) and a fresh one without tests.
 set -eu
 cd "$(dirname "$0")/.."
-for build in a b; do
-  cmake --preset mingw -B "build/reproducible-$build" -DQUORVANE_BUILD_TESTS=OFF >/dev/null
-  cmake --build "build/reproducible-$build" --target release-package >/dev/null
+[ -f build/mingw/CMakeCache.txt ] || cmake --preset mingw >/dev/null
+cmake --preset mingw -B build/reproducible >/dev/null -DQUORVANE_BUILD_TESTS=OFF
+for build in build/mingw build/reproducible; do
+  # Unsigned, whatever the environment names.
+  env -u QUORVANE_SIGNING_CERTIFICATE cmake --build "$build" --target release-package >/dev/null
 done
 version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 failed=0
 # The executables and the zip that holds them; its checksum file follows from it.
 for file in Quorvane.exe QuorvaneList.exe "release/Quorvane-$version-win64.zip"; do
-  if cmp "build/reproducible-a/$file" "build/reproducible-b/$file"; then
+  if cmp "build/mingw/$file" "build/reproducible/$file"; then
     echo "reproducible: $file"
   else
     failed=1
