@@ -134,7 +134,8 @@ for argument in "$@"; do
 done
 exit 0
 `, { mode: 0o755 });
-  fs.writeFileSync(path.join(root, "rehearsal-gh.log"), "", { mode: 0o666 });
+  fs.writeFileSync(path.join(root, "rehearsal-gh.log"), "");
+  fs.chmodSync(path.join(root, "rehearsal-gh.log"), 0o666);
   return root;
 }
 

@@ -2,22 +2,31 @@
 # Checks a signed release against its source: rebuilds the executables from the
 # release's tag (or from the source folder given), takes the signature off the
 # release's Quorvane.exe and QuorvaneList.exe and compares each byte for byte.
-# usage: scripts/verify-release.sh [--source FOLDER] Quorvane-VERSION-win64.zip
+# usage: scripts/verify-release.sh [--source FOLDER] [--build FOLDER] Quorvane-VERSION-win64.zip
 # Without --source, the tag vVERSION is taken from this checkout (git fetch
 # --tags first). Needs the packages `scripts/install-deps.sh build` installs,
 # plus git, unzip and osslsigncode. Exits 0 when they match and 1 when not.
+# --build keeps the build of the source in FOLDER, so that checking another zip
+# against the same source does not build it again.
 set -eu
 source=""
-if [ "${1:-}" = --source ]; then
-  source=$(cd "$2" && pwd)
+build=""
+while [ $# -gt 1 ]; do
+  case "$1" in
+    --source) source=$(cd "$2" && pwd) ;;
+    --build) build=$2 ;;
+    *) break ;;
+  esac
   shift 2
-fi
-[ $# -eq 1 ] || { echo "usage: verify-release.sh [--source FOLDER] Quorvane-VERSION-win64.zip" >&2; exit 64; }
+done
+[ $# -eq 1 ] || { echo "usage: verify-release.sh [--source FOLDER] [--build FOLDER] Quorvane-VERSION-win64.zip" >&2; exit 64; }
 zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 version=$(basename "$zip" | sed -n 's/^Quorvane-\([0-9][0-9.]*\)-win64\.zip$/\1/p')
 [ -n "$version" ] || { echo "verify-release.sh: $1 is not named Quorvane-VERSION-win64.zip" >&2; exit 64; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+build=${build:-$work/build}
+case "$build" in /*) ;; *) build=$PWD/$build ;; esac
 
 if [ -z "$source" ]; then
   source=$work/source
@@ -26,8 +35,8 @@ fi
 programs="Quorvane QuorvaneList"
 echo "Building the programs from $source ..."
 # shellcheck disable=SC2086 # one word per program
-(cd "$source" && cmake --preset mingw -B "$work/build" -DQUORVANE_BUILD_TESTS=OFF >"$work/build.log" 2>&1 &&
-  cmake --build "$work/build" --target $programs >>"$work/build.log" 2>&1) || { cat "$work/build.log"; exit 1; }
+(cd "$source" && cmake --preset mingw -B "$build" -DQUORVANE_BUILD_TESTS=OFF >"$work/build.log" 2>&1 &&
+  cmake --build "$build" --target $programs >>"$work/build.log" 2>&1) || { cat "$work/build.log"; exit 1; }
 
 # The release names the toolchain that built it; another one can explain a mismatch.
 toolchain=${zip%.zip}.toolchain.txt
@@ -45,7 +54,7 @@ for program in $programs; do
   unzip -p "$zip" "$program.exe" >"$work/signed.exe"
   rm -f "$work/release.exe"
   osslsigncode remove-signature -in "$work/signed.exe" -out "$work/release.exe" >/dev/null
-  built=$work/build/$program.exe
+  built=$build/$program.exe
   if cmp -s "$work/release.exe" "$built"; then
     echo "MATCH: the release's $program.exe, less its signature, is byte for byte the one built from $version's source."
     continue
