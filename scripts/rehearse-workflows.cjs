@@ -126,11 +126,16 @@ function freshRoot(name) {
     fs.mkdirSync(path.join(root, mount), { recursive: true });
     run("mount", ["--bind", `/${mount}`, path.join(root, mount)]);
   }
-  // gh is recorded, not run: each call and the files it would upload.
+  // gh is recorded, not run: each call and the files it would upload (the
+  // release notes are no asset).
   fs.writeFileSync(path.join(root, "usr/local/bin/gh"), `#!/bin/sh
 { printf 'gh'; for argument in "$@"; do printf ' %s' "$argument"; done; echo; } >>/rehearsal-gh.log
+previous=""
 for argument in "$@"; do
-  [ -f "$argument" ] && echo "file $(basename "$argument") $(sha256sum <"$argument" | cut -d' ' -f1)" >>/rehearsal-gh.log
+  if [ "$previous" != --notes-file ] && [ -f "$argument" ]; then
+    echo "file $(basename "$argument") $(sha256sum <"$argument" | cut -d' ' -f1)" >>/rehearsal-gh.log
+  fi
+  previous=$argument
 done
 exit 0
 `, { mode: 0o755 });
