@@ -31,10 +31,13 @@ class ClassRegistration {
                                                        REGCLS_MULTIPLEUSE, &cookies_[index]);
       factory->Release();
       if (FAILED(registered) || !ServesTheSimulator(ids[index])) {
+        wchar_t name[40] = {};
+        StringFromGUID2(ids[index], name, 40);
         (void)std::fprintf(stderr,
-                           "The simulated audio classes could not be registered (hr=0x%08lX); "
-                           "stopping before a test reaches the machine's own devices.\n",
-                           static_cast<unsigned long>(registered));
+                           "COM does not hand out the simulator's class %ls (registration "
+                           "hr=0x%08lX); stopping before a test reaches the machine's own "
+                           "devices.\n",
+                           name, static_cast<unsigned long>(registered));
         std::exit(3);
       }
     }
