@@ -1,12 +1,15 @@
 #!/bin/sh
 # Builds the release package in two separate build folders and checks that the
 # executables and the zips are byte for byte the same: the g++ test build's
-# (build/mingw, configured and built already) and a fresh one without tests.
+# (build/mingw) and a fresh one without tests, build/reproducible, or the one
+# named, such as the signed-release test's rebuild from source.
+# usage: check-reproducible.sh [FRESH_BUILD_FOLDER]
 set -eu
 cd "$(dirname "$0")/.."
+fresh=${1:-build/reproducible}
 [ -f build/mingw/CMakeCache.txt ] || cmake --preset mingw >/dev/null
-cmake --preset mingw -B build/reproducible >/dev/null -DQUORVANE_BUILD_TESTS=OFF
-for build in build/mingw build/reproducible; do
+[ -f "$fresh/CMakeCache.txt" ] || cmake --preset mingw -B "$fresh" >/dev/null -DQUORVANE_BUILD_TESTS=OFF
+for build in build/mingw "$fresh"; do
   # Unsigned, whatever the environment names.
   env -u QUORVANE_SIGNING_CERTIFICATE cmake --build "$build" --target release-package >/dev/null
 done
@@ -14,7 +17,7 @@ version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 failed=0
 # The executables and the zip that holds them; its checksum file follows from it.
 for file in Quorvane.exe QuorvaneList.exe "release/Quorvane-$version-win64.zip"; do
-  if cmp "build/mingw/$file" "build/reproducible/$file"; then
+  if cmp "build/mingw/$file" "$fresh/$file"; then
     echo "reproducible: $file"
   else
     failed=1

@@ -30,8 +30,10 @@ chain() {
 started=$(date +%s)
 chain style ./scripts/check-style.sh &
 style=$!
+# The reproducibility check compares the g++ build with the signed-release
+# test's rebuild from source, a second build folder made from scratch.
 chain gcc "cmake --workflow --preset mingw" "sh tests/demo_test.sh '$PWD' build/demo-test build/mingw" \
-  ./scripts/check-reproducible.sh &
+  "./scripts/check-reproducible.sh build/mingw/signed-release/rebuilt" &
 gcc=$!
 chain clang "cmake --workflow --preset clang" "cmake --workflow --preset clang-ubsan" &
 clang=$!
