@@ -4,7 +4,7 @@
 # source back; fails when a fault does not build or the tests let it through.
 # Product code: the in-process unit tests and, when they pass, the process
 # tests; resources/ and cmake/: the process tests (the executable image) and the
-# release tests. Takes about twelve minutes, so CI does not run it.
+# release tests. Takes about nine minutes, so CI does not run it.
 # usage: check-planted-faults.sh [--only TEXT]
 set -eu
 cd "$(dirname "$0")/.."
