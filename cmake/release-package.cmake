@@ -1,13 +1,13 @@
 # Makes Quorvane-<version>-win64.zip (Quorvane.exe, QuorvaneList.exe, the
-# README, the licence and the administrators' PowerShell scripts) and its SHA-256 checksum file,
-# and beside them a list of the toolchain's package versions. The same inputs
-# give the same bytes: the archive's entries are in a fixed order with fixed
-# times and modes and no other metadata. When the release's download address
-# is known (RELEASE_URL), it also writes the winget manifests and the Scoop
-# manifest for the zip.
-# Run by the release-package target with EXECUTABLE, LIST_EXECUTABLE, SOURCE_DIR,
-# VERSION, OUTPUT_DIR, RELEASE_URL and, to sign, SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE,
-# TIMESTAMP_URL, SIGNING_URL.
+# README, the licence and the administrators' PowerShell scripts) and its
+# SHA-256 checksum file, and beside them a list of the toolchain's package
+# versions. The same inputs give the same bytes: the archive's entries are in a
+# fixed order with fixed times and modes and no other metadata. When the
+# release's download address is known (RELEASE_URL), it also writes the winget
+# manifests and the Scoop manifest for the zip.
+# Run by the release-package target with EXECUTABLE, LIST_EXECUTABLE,
+# SOURCE_DIR, VERSION, OUTPUT_DIR, RELEASE_URL and, to sign,
+# SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE, TIMESTAMP_URL, SIGNING_URL.
 set(name Quorvane-${VERSION}-win64)
 set(stage ${OUTPUT_DIR}/${name})
 set(zip ${OUTPUT_DIR}/${name}.zip)

@@ -15,13 +15,6 @@ clang-format --dry-run --Werror $sources || failed=1
 # The clang build's compile commands, in a folder of their own, so that the
 # clang workflow can build beside this check.
 cmake --preset clang -B build/clang-tidy >/dev/null
-# A source built into more than one target (the tool's own, again under the
-# sanitizer) is checked once, with the first target's command.
-node -e 'const fs = require("node:fs");
-const seen = new Set();
-const commands = JSON.parse(fs.readFileSync(process.argv[1], "utf8"));
-fs.writeFileSync(process.argv[1], JSON.stringify(commands.filter((c) => !seen.has(c.file) && seen.add(c.file))));' \
-  build/clang-tidy/compile_commands.json
 # Two at a time: the machines this runs on have two cores. The static
 # analyzer's budget of 20,000 nodes a function (its default is 225,000) still
 # explores every function of the product whole; only the tests' big tables of

@@ -5,8 +5,9 @@
 # PREFIX lies directly in a build folder. Nothing is written outside that
 # folder but the booted template that every prefix starts as a copy of, kept
 # beside the build folders when they lie in the project's build/ (so that it is
-# booted once for them all), otherwise in the build folder. With SIMULATOR_DLL, the prefix's registry serves the named classes
-# (both by default) from that DLL instead of from Wine's own audio stack.
+# booted once for them all), otherwise in the build folder. With SIMULATOR_DLL,
+# the prefix's registry serves the named classes (both by default) from that
+# DLL instead of from Wine's own audio stack.
 set -eu
 action=$1
 export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
