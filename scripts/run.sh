@@ -14,22 +14,20 @@
 # in a Wine prefix inside build/demo; the programs themselves know nothing of it.
 set -eu
 cd "$(dirname "$0")/.."
-# QUORVANE_DEMO_BUILD may name a build folder of the project's (such as
-# build/mingw) whose programs and simulator are built already.
+# QUORVANE_DEMO_BUILD may name another folder under build/ for the demo's
+# build, its prefix and its machine (the tests use one of their own).
 build=${QUORVANE_DEMO_BUILD:-build/demo}
 machine=${QUORVANE_DEMO_MACHINE:-$build/demo-machine.txt}
 
 ./scripts/install-deps.sh build
-if [ -z "${QUORVANE_DEMO_BUILD:-}" ]; then
-  cmake --preset demo >/dev/null
-  cmake --build --preset demo >/dev/null
-fi
-mkdir -p "$build"
+cmake --preset demo -B "$build" >/dev/null
+cmake --build "$build" >/dev/null
 if [ ! -f "$machine" ] || [ "${1:-}" = --reset ]; then
   cp simulator/default-machine.txt "$machine"
 fi
 
-export WINEPREFIX="$PWD/$build/wineprefix-demo" WINEDEBUG=-all
+# A locale of its own: Wine's code page follows it, whatever the caller has.
+export WINEPREFIX="$PWD/$build/wineprefix-demo" WINEDEBUG=-all LC_ALL=C.UTF-8
 [ -f "$WINEPREFIX/system.reg" ] || echo "Creating a private Wine prefix (once, 10-60 s)..." >&2
 sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/$build/QuorvaneAudioSimulator.dll" >/dev/null
 trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
