@@ -1,12 +1,13 @@
 #!/bin/sh
 # Builds Quorvane and every test program for Windows x64 with g++ and with clang,
 # runs all tests under Wine (the unit tests once more under the undefined-
-# behaviour sanitizer), tries the demo as a new user would, and checks the house
-# style and that the release package is reproducible.
+# behaviour sanitizer), builds and tries the demo from an empty folder as a new
+# user's scripts/run.sh does, and checks the house style and that the release
+# package is reproducible.
 # Three chains run side by side, since Wine's tests mostly wait and the builds
 # use both cores only part of the time: the house checks; the g++ workflow, the
-# demo on its build and the reproducibility check; the clang workflow, whose
-# unit tests also run sanitized. Each step says how long it took; each chain's output follows.
+# demo and the reproducibility check; the clang workflow, whose unit tests also
+# run sanitized. Each step says how long it took; each chain's output follows.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh test
@@ -32,7 +33,7 @@ chain style ./scripts/check-style.sh &
 style=$!
 # The reproducibility check compares the g++ build with the signed-release
 # test's rebuild from source, a second build folder made from scratch.
-chain gcc "cmake --workflow --preset mingw" "sh tests/demo_test.sh '$PWD' build/demo-test build/mingw" \
+chain gcc "cmake --workflow --preset mingw" "sh tests/demo_test.sh '$PWD' build/demo-test" \
   "./scripts/check-reproducible.sh build/mingw/signed-release/rebuilt" &
 gcc=$!
 chain clang "cmake --workflow --preset clang" &

@@ -1,16 +1,15 @@
 #!/bin/sh
-# The demo as a new user meets it: a change that lasts, and a machine file with
-# a typo or one that cannot be saved, neither of which may claim a change.
-# usage: demo_test.sh SOURCE_FOLDER WORK_FOLDER [BUILD_FOLDER]
-# With BUILD_FOLDER (a built build folder of the project's), the demo runs its
-# programs instead of building its own.
+# The demo as a new user meets it: built by scripts/run.sh with the demo preset
+# from an empty folder, a change that lasts, and a machine file with a typo or
+# one that cannot be saved, neither of which may claim a change.
+# usage: demo_test.sh SOURCE_FOLDER WORK_FOLDER   (WORK_FOLDER under build/, emptied first)
 set -eu
 cd "$1"
+rm -rf "$2"
 mkdir -p "$2"
 work=$(cd "$2" && pwd)
 machine=$work/machine.txt
-export QUORVANE_DEMO_MACHINE="$machine"
-[ -z "${3:-}" ] || export QUORVANE_DEMO_BUILD="$3"
+export QUORVANE_DEMO_MACHINE="$machine" QUORVANE_DEMO_BUILD="$2"
 fail() { echo "demo: $*"; exit 1; }
 demo() { status=0; scripts/run.sh "$@" >"$work/out" 2>"$work/err" || status=$?; }
 
