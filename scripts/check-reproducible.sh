@@ -13,7 +13,7 @@ for build in build/mingw "$fresh"; do
   # Unsigned, whatever the environment names.
   env -u QUORVANE_SIGNING_CERTIFICATE cmake --build "$build" --target release-package >/dev/null
 done
-version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(sh scripts/helpers/project-version.sh)
 failed=0
 # The executables and the zip that holds them; its checksum file follows from it.
 for file in Quorvane.exe QuorvaneList.exe "release/Quorvane-$version-win64.zip"; do

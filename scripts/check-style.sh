@@ -64,20 +64,42 @@ if [ -z "$(shared Detect-ShownEndpoints.ps1)" ] ||
   failed=1
 fi
 
-# The documents name the version that project(VERSION) sets, and a planted
-# mismatch in the README fails that check.
+# The documents name the version that project(VERSION) sets. Planted copies
+# prove both directions: the next release, with the current one's dated section
+# kept below its own, passes; a README or SECURITY.md naming another current
+# version fails.
 sh scripts/check-version-mentions.sh || failed=1
-mismatch=$(mktemp -d)
-cp README.md SECURITY.md CHANGELOG.md "$mismatch"
-sed -i '0,/Quorvane-[0-9.]*-win64/s//Quorvane-0.9.9-win64/' "$mismatch/README.md"
-if sh scripts/check-version-mentions.sh "$mismatch" >/dev/null; then
-  echo "check-version-mentions.sh: passed a README that names another version"
+version=$(sh scripts/helpers/project-version.sh)
+next=${version%.*}.$((${version##*.} + 1))
+planted=$(mktemp -d)
+plant() {
+  rm -rf "$planted" && mkdir "$planted"
+  cp CMakeLists.txt README.md SECURITY.md CHANGELOG.md "$planted"
+}
+plant
+sed -i "s/^project(Quorvane VERSION $version/project(Quorvane VERSION $next/" "$planted/CMakeLists.txt"
+sed -i "s/$version/$next/g" "$planted/README.md" "$planted/SECURITY.md"
+sed -i -e "s/^## $version .*/## $next — 2099-02-01\\n\\nThe next release.\\n\\n## $version — 2099-01-01/" \
+  "$planted/CHANGELOG.md"
+if ! sh scripts/check-version-mentions.sh "$planted" >"$planted.log"; then
+  echo "check-version-mentions.sh: refused the next release, $next, with $version's section below it:"
+  cat "$planted.log"
   failed=1
 fi
-rm -rf "$mismatch"
+for document in README.md SECURITY.md; do
+  plant
+  printf '\nThe current release is 0.9.9.\n' >>"$planted/$document"
+  if sh scripts/check-version-mentions.sh "$planted" >/dev/null; then
+    echo "check-version-mentions.sh: passed a $document that names another version"
+    failed=1
+  fi
+done
+rm -rf "$planted" "$planted.log"
 
-for file in $(git ls-files | grep -v -E '\.(md)$'); do
+for file in $(git ls-files); do
   [ -f "$file" ] || continue
+  iconv -f UTF-8 -t UTF-8 "$file" >/dev/null 2>&1 || { echo "$file: not UTF-8"; failed=1; }
+  case "$file" in *.md) continue ;; esac
   if grep -q "$(printf '\r')" "$file"; then echo "$file: CR LF line endings"; failed=1; fi
   if grep -q -E '[[:blank:]]+$' "$file"; then echo "$file: trailing blanks"; failed=1; fi
   if [ -s "$file" ] && [ -n "$(tail -c 1 "$file")" ]; then echo "$file: no final newline"; failed=1; fi

@@ -1,18 +1,25 @@
 #!/bin/sh
-# The version is set once, in project(VERSION) in CMakeLists.txt. Fails when the
-# documents say another: every x.y.z in README.md, SECURITY.md and CHANGELOG.md
-# (the winget manifest schema's own version aside), SECURITY.md's supported
-# line and CHANGELOG.md's newest section.
-# usage: check-version-mentions.sh [FOLDER]   (the documents' folder; the tree's by default)
+# The version is set once, in project(VERSION) in CMakeLists.txt. Fails when a
+# document names another as the current one: any x.y.z in README.md and
+# SECURITY.md (the winget manifest schema's own version aside), SECURITY.md's
+# supported line, and CHANGELOG.md's newest section, its heading and the text
+# above it. The older sections of CHANGELOG.md are history and stay as written.
+# usage: check-version-mentions.sh [FOLDER]
+#   FOLDER holds CMakeLists.txt and the documents; the tree's by default.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 docs=${1:-$root}
-version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+version=$(sh "$root/scripts/helpers/project-version.sh" "$docs")
 schema=$(sed -n 's/^ManifestVersion: //p' "$root/cmake/manifests/Quorvane.Quorvane.yaml.in")
 failed=0
 cd "$docs"
-stale=$(grep -n -o -P '(?<![\d.{])\d+\.\d+\.\d+(?![\d.])' README.md SECURITY.md CHANGELOG.md |
-  grep -v -E ":($version|$schema)\$" || true)
+# CHANGELOG.md up to the second section: the newest is the current release.
+current_changelog=$(mktemp)
+trap 'rm -f "$current_changelog"' EXIT
+awk '/^## / { sections++ } sections < 2' CHANGELOG.md >"$current_changelog"
+# An x.y.z may end a sentence; a fourth part makes it something else.
+stale=$(grep -n -o -P '(?<!\d\.)(?<![\d{])\d+\.\d+\.\d+(?!\.?\d)' README.md SECURITY.md "$current_changelog" |
+  sed "s|^$current_changelog:|CHANGELOG.md:|" | grep -v -E ":($version|$schema)\$" || true)
 if [ -n "$stale" ]; then
   printf '%s\n' "$stale" | sed "s/\$/ (not the project version $version)/"
   failed=1

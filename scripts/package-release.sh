@@ -16,7 +16,7 @@ fail() { echo "::error::package-release.sh: $*"; exit 1; }
 [ $# -ge 1 ] || fail "usage: package-release.sh TAG [BUILD_FOLDER]"
 tag=$1
 build=${2:-build/mingw}
-version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(sh scripts/helpers/project-version.sh)
 [ "$tag" = "v$version" ] || fail "tag $tag does not match project version $version"
 root=${QUORVANE_SIGNING_ROOT:-.github/code-signing-root.pem}
 [ -f "$root" ] || fail "there is no $root. Add the root certificate (PEM) of the authority that issued the code-signing certificate there, once, so that the signature is checked against it."
