@@ -3,16 +3,18 @@
 //   - each job in a fresh Debian 12 root (debootstrap, then chroot), the work
 //     tree's top folder owned by the runner's user (uid 1001) while the steps
 //     run as root; a job without a container runs as that user instead;
-//   - each `run:` under `bash -e`, in the work tree, with GITHUB_WORKSPACE,
-//     GITHUB_ENV (read back between steps), GITHUB_REF_NAME, RUNNER_TEMP, HOME
-//     and the workflow's, job's and step's `env:` as GitHub sets them;
+//   - each `run:` under `bash -e`, in the work tree, with no more environment
+//     than GitHub gives a step: HOME, CI, the GITHUB_* and RUNNER_* defaults,
+//     the workflow's, job's and step's `env:`, and the image's own PATH. No
+//     locale: debian:12 sets none, and a container step inherits none;
 //   - the actions used, emulated: checkout as a clone, upload and download of
 //     artifacts as copies between the jobs, attestation and `gh release create`
 //     recorded, not run, with the files they receive checked;
 //   - secrets from a throwaway certificate authority, whose root the rehearsed
 //     release commit carries where a maintainer keeps the real one.
-// Anything it does not know (an action, a step or job key, an expression)
-// fails the rehearsal, so that nothing passes here that GitHub would not run.
+// Anything it does not know (an action, a step or job key, a container option,
+// an expression) fails the rehearsal. What it emulates rather than runs, it
+// says at its start: a pass here is a pass of the steps' own commands.
 // usage (as root): node scripts/rehearse-workflows.cjs [--ref REVISION] [--job WORKFLOW/JOB]...
 const { execFileSync, spawnSync } = require("node:child_process");
 const fs = require("node:fs");
@@ -53,8 +55,7 @@ function prepareSource(authority) {
   const source = path.join(work, "source");
   run("git", ["clone", "-q", "--no-hardlinks", project, source]);
   run("git", ["-C", source, "checkout", "-q", "--detach", run("git", ["-C", project, "rev-parse", revision]).trim()]);
-  const version = fs.readFileSync(path.join(source, "CMakeLists.txt"), "utf8")
-    .match(/^project\(Quorvane VERSION ([0-9.]+)/m)[1];
+  const version = run("sh", [path.join(project, "scripts", "helpers", "project-version.sh"), source]).trim();
   fs.mkdirSync(path.join(source, ".github"), { recursive: true });
   fs.copyFileSync(authority.root, path.join(source, ".github", "code-signing-root.pem"));
   const changelog = path.join(source, "CHANGELOG.md");
@@ -167,6 +168,19 @@ function evaluate(text, context) {
   });
 }
 
+// The debian:12 image's own environment, which docker gives every process in it.
+const imageEnvironment = { PATH: "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin" };
+
+// A container as these workflows write it: debian:12, alone or with --init.
+function containerImage(container, jobName) {
+  if (container === undefined) return undefined;
+  const { image, options, ...rest } = typeof container === "string" ? { image: container } : container;
+  if (image !== "debian:12") refuse(`${jobName}: the container ${image}`);
+  if (Object.keys(rest).length > 0) refuse(`${jobName}: the container key '${Object.keys(rest)[0]}'`);
+  if (options !== undefined && options !== "--init") refuse(`${jobName}: the container options '${options}'`);
+  return image;
+}
+
 const knownJobKeys = new Set(["runs-on", "container", "permissions", "steps", "needs", "environment", "env"]);
 const knownStepKeys = new Set(["name", "run", "uses", "with", "env"]);
 
@@ -174,8 +188,7 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
   for (const key of Object.keys(job)) {
     if (!knownJobKeys.has(key)) refuse(`${workflowFile} ${jobName}: the job key '${key}'`);
   }
-  const inContainer = job.container !== undefined;
-  if (inContainer && job.container !== "debian:12") refuse(`${jobName}: the container ${job.container}`);
+  const inContainer = containerImage(job.container, jobName) !== undefined;
   const root = freshRoot(`${path.basename(workflowFile, ".yml")}-${jobName}`);
   try {
     const base = inContainer ? "/__w" : "/home/runner/work";
@@ -211,10 +224,12 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
         const script = `${runnerTemp}/step-${index + 1}.sh`;
         fs.writeFileSync(path.join(root, script), evaluate(step.run, stepContext));
         const variables = {
-          PATH: "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin", HOME: home, CI: "true",
+          ...imageEnvironment, HOME: home, CI: "true",
           GITHUB_ACTIONS: "true", GITHUB_WORKSPACE: workspace, GITHUB_ENV: githubEnv,
-          GITHUB_REF_NAME: context.github.ref_name, GITHUB_REPOSITORY: repository,
-          GITHUB_SERVER_URL: context.github.server_url, RUNNER_TEMP: runnerTemp, LANG: "C.UTF-8",
+          GITHUB_REF: context.github.ref, GITHUB_REF_NAME: context.github.ref_name,
+          GITHUB_SHA: context.github.sha, GITHUB_REPOSITORY: repository,
+          GITHUB_SERVER_URL: context.github.server_url, GITHUB_JOB: jobName,
+          RUNNER_OS: "Linux", RUNNER_ARCH: "X64", RUNNER_TEMP: runnerTemp,
           ...env, ...stepEnv,
         };
         const chrootArgs = inContainer ? [root] : [`--userspec=${runnerUid}:${runnerUid}`, root];
@@ -295,6 +310,10 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
 
 function main() {
   if (process.getuid() !== 0) refuse("run it as root: it makes and enters Debian roots");
+  say("emulated, not run: actions/checkout (a clone), upload and download of artifacts (copies), " +
+    "the build-provenance attestation and gh (recorded, with the files they receive), " +
+    "the secrets (a throwaway authority), the ubuntu-24.04 runner (a Debian 12 root as uid 1001) " +
+    "and the container's --init (the host reaps its daemons); everything under run: runs as written");
   const authority = throwawayAuthority();
   const { source, version } = prepareSource(authority);
   const artifacts = path.join(work, "artifacts");
@@ -306,7 +325,7 @@ function main() {
     const workflow = YAML.parse(fs.readFileSync(workflowFile, "utf8"));
     const context = {
       source, secrets: authority.secrets, workflowEnv: workflow.env ?? {},
-      github: { ref_name: refName, sha, server_url: "https://github.com", repository, token: "rehearsal-token" },
+      github: { ref: file === "ci.yml" ? "refs/heads/main" : `refs/tags/${tag}`, ref_name: refName, sha, server_url: "https://github.com", repository, token: "rehearsal-token" },
       attested: release.attested, published: release.published,
     };
     const done = new Set();
