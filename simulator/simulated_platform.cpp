@@ -1,6 +1,7 @@
 #include "simulator/simulated_platform.h"
 
 #include <cstring>
+#include <mutex>
 
 #include <initguid.h>
 #include <functiondiscoverykeys_devpkey.h>
@@ -282,6 +283,13 @@ class SimulatedClassFactory : public ComObject<IClassFactory> {
   SimulatedClass made_;
 };
 
+// Guards the task-memory ledger: the spy is process-wide, and COM may allocate
+// and free on threads of its own while the tool's thread does the same.
+std::mutex& TaskMemoryLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 // Watches the COM task allocator, so that each string handed out is seen freed.
 class TaskMemorySpy : public IMallocSpy {
  public:
@@ -302,12 +310,11 @@ class TaskMemorySpy : public IMallocSpy {
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
   void* STDMETHODCALLTYPE PostAlloc(void* block) override {
-    if (watcher != nullptr && block != nullptr) {
-      watcher->NoteTaskMemoryReused(block);
-    }
+    NoteReused(block);
     return block;
   }
   void* STDMETHODCALLTYPE PreFree(void* block, BOOL) override {
+    const std::lock_guard<std::mutex> held(TaskMemoryLock());
     if (watcher != nullptr && block != nullptr) {
       watcher->NoteTaskMemoryFreed(block);
     }
@@ -318,7 +325,11 @@ class TaskMemorySpy : public IMallocSpy {
     *newBlock = block;
     return size;
   }
-  void* STDMETHODCALLTYPE PostRealloc(void* block, BOOL) override { return block; }
+  // A block that a reallocation hands out may lie where a freed one was.
+  void* STDMETHODCALLTYPE PostRealloc(void* block, BOOL) override {
+    NoteReused(block);
+    return block;
+  }
   void* STDMETHODCALLTYPE PreGetSize(void* block, BOOL) override { return block; }
   SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
   void* STDMETHODCALLTYPE PreDidAlloc(void* block, BOOL) override { return block; }
@@ -328,6 +339,12 @@ class TaskMemorySpy : public IMallocSpy {
 
  private:
   TaskMemorySpy() { registered = SUCCEEDED(CoRegisterMallocSpy(this)); }
+  void NoteReused(void* block) {
+    const std::lock_guard<std::mutex> held(TaskMemoryLock());
+    if (watcher != nullptr && block != nullptr) {
+      watcher->NoteTaskMemoryReused(block);
+    }
+  }
 };
 
 }  // namespace
@@ -342,12 +359,14 @@ SimulatedPlatform::SimulatedPlatform(std::vector<SimulatedEndpoint> endpoints,
     indexById_.emplace(endpoints_[index].id, index);
   }
   TaskMemorySpy& spy = TaskMemorySpy::Instance();
+  const std::lock_guard<std::mutex> held(TaskMemoryLock());
   taskMemoryWatched_ = spy.registered;
   spy.watcher = this;
 }
 
 SimulatedPlatform::~SimulatedPlatform() {
   TaskMemorySpy& spy = TaskMemorySpy::Instance();
+  const std::lock_guard<std::mutex> held(TaskMemoryLock());
   if (spy.watcher == this) {
     spy.watcher = nullptr;
   }
@@ -389,6 +408,7 @@ wchar_t* SimulatedPlatform::AllocateTaskString(const std::wstring& text, std::ws
   if (block != nullptr) {
     std::memcpy(block, text.c_str(), bytes);
     Record(L"hand out " + label);
+    const std::lock_guard<std::mutex> held(TaskMemoryLock());
     outstandingTaskMemory_[block] = std::move(label);
   }
   return block;
@@ -405,6 +425,7 @@ void SimulatedPlatform::NoteTaskMemoryFreed(void* block) {
 }
 
 std::vector<std::wstring> SimulatedPlatform::Ledger() const {
+  const std::lock_guard<std::mutex> held(TaskMemoryLock());
   std::vector<std::wstring> lines;
   if (!taskMemoryWatched_) {
     lines.push_back(L"the COM task allocator could not be watched");

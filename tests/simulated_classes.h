@@ -70,6 +70,12 @@ class ClassRegistration {
   DWORD cookies_[2] = {};
 };
 
+// Whether Wine is underneath: its ntdll exports a version call that Windows' lacks.
+inline bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 class TestApartment {
  public:
   explicit TestApartment(DWORD mode = COINIT_APARTMENTTHREADED)
