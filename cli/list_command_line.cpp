@@ -31,6 +31,8 @@ void PrintListUsage() {
   PrintMessage({L"Lists audio endpoints, playback first, one a line: flow, state, id and\n"});
   PrintMessage({L"friendly name, separated by tabs. With a substring, exactly the endpoints\n"});
   PrintMessage({L"that Quorvane.exe enable|disable would act on.\n"});
+  // Captured output keeps the bytes scripts rely on; only a console holds every character.
+  PrintMessage({L"A console shows every name whole.\n"});
 }
 
 int RunListCommandLine(int argc, const wchar_t* const argv[]) {

@@ -1,38 +1,93 @@
 #include "output/console_output.h"
 
 #include <cstddef>
-#include <cstdio>
 
 namespace {
 
-// One UTF-16 code unit is always one byte, so a message of up to this many
-// code units goes to the runtime in a single write; a longer one (only a
-// pathological friendly name makes one) is written in pieces of this size,
-// with the same bytes and no allocation that could fail.
-constexpr std::size_t kChunkBytes = 4096;
+// A message is handed on in pieces of at most this many UTF-16 code units, so
+// that a long one (only a pathological friendly name makes one) needs no
+// allocation that could fail, and each buffer stays within one page of stack.
+constexpr std::size_t kPieceUnits = 512;
 
-char ConsoleByte(wchar_t unit) { return unit <= 0xFF ? static_cast<char>(unit) : '?'; }
+bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+// Writes one piece to the console while it takes them, as bytes otherwise. A
+// piece the console refuses goes out as bytes, and so does the rest of the
+// message, so that nothing is lost or written twice.
+void WritePiece(HANDLE& console, ConsoleWriter writeConsole, std::FILE* stream,
+                const wchar_t* units, std::size_t count) {
+  if (console != nullptr) {
+    // The characters themselves, each line feed as CR LF, as a console holds them.
+    wchar_t characters[2 * kPieceUnits];
+    DWORD used = 0;
+    for (std::size_t index = 0; index < count; ++index) {
+      if (units[index] == L'\n') {
+        characters[used++] = L'\r';
+      }
+      characters[used++] = units[index];
+    }
+    DWORD written = 0;
+    if (writeConsole(console, characters, used, &written, nullptr) != FALSE && written == used) {
+      return;
+    }
+    console = nullptr;
+  }
+  // Today's bytes: each unit up to U+00FF as the byte of that value, any other
+  // as '?'. The runtime's text mode turns each line feed into CR LF.
+  char bytes[kPieceUnits];
+  for (std::size_t index = 0; index < count; ++index) {
+    bytes[index] = units[index] <= 0xFF ? static_cast<char>(units[index]) : '?';
+  }
+  // Write failures are not looked at: a run makes the same changes and ends
+  // with the same status whether or not anybody can read what it prints.
+  (void)std::fwrite(bytes, 1, count, stream);
+}
+
+// The console that standard output is, or null for anything else: a pipe, a
+// file, NUL, or no handle at all.
+HANDLE StandardOutputConsole() {
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  return output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode)
+             ? output
+             : nullptr;
+}
 
 }  // namespace
 
-void PrintMessage(std::initializer_list<std::wstring_view> pieces) {
-  // Write failures are not looked at: a run makes the same changes and ends
-  // with the same status whether or not anybody can read what it prints.
-  char chunk[kChunkBytes];
+void WriteMessage(HANDLE console, ConsoleWriter writeConsole, std::FILE* bytes,
+                  std::initializer_list<std::wstring_view> pieces) {
+  wchar_t units[kPieceUnits];
   std::size_t used = 0;
-  for (std::wstring_view piece : pieces) {
-    for (wchar_t unit : piece) {
-      if (used == kChunkBytes) {
-        (void)std::fwrite(chunk, 1, used, stdout);
-        used = 0;
+  const std::wstring_view* piece = pieces.begin();
+  std::size_t next = 0;  // in *piece
+  for (bool more = true; more;) {
+    for (;;) {
+      while (piece != pieces.end() && next == piece->size()) {
+        ++piece;
+        next = 0;
       }
-      chunk[used++] = ConsoleByte(unit);
+      if (used == kPieceUnits || piece == pieces.end()) {
+        break;
+      }
+      units[used++] = (*piece)[next++];
     }
+    more = piece != pieces.end();
+    // The two halves of a surrogate pair stay in one piece, so that the console
+    // never receives half a character.
+    const std::size_t whole = more && IsHighSurrogate(units[used - 1]) ? used - 1 : used;
+    WritePiece(console, writeConsole, bytes, units, whole);
+    if (whole != used) {
+      units[0] = units[whole];
+    }
+    used -= whole;
   }
-  // The runtime writes a stream that goes to a console out at every call, so a
-  // console shows each message as soon as it is printed; a pipe or a file is
-  // buffered in blocks, which matters when thousands of lines go out.
-  (void)std::fwrite(chunk, 1, used, stdout);
+}
+
+void PrintMessage(std::initializer_list<std::wstring_view> pieces) {
+  // Asked once: what standard output is does not change during a run.
+  static const HANDLE console = StandardOutputConsole();
+  WriteMessage(console, WriteConsoleW, stdout, pieces);
 }
 
 Hex32Text::Hex32Text(std::uint32_t value) : digits_() {

@@ -3,7 +3,7 @@
 # build and runs only the tests that can see a fault in that file, then puts the
 # source back; fails when a fault does not build or the tests let it through.
 # Product code: the in-process unit tests and, when they pass, the process
-# tests; resources/ and cmake/: the process tests (the executable image) and the
+# and terminal tests; resources/ and cmake/: the process tests (the executable image) and the
 # release tests. Takes about nine minutes, so CI does not run it.
 # usage: check-planted-faults.sh [--only TEXT]
 set -eu
@@ -28,5 +28,5 @@ python3 scripts/plant-faults.py scripts/planted-faults.txt "$@" \
   case "$FAULT_FILE" in
     resources/* | cmake/*) tests "^(signed_release|process|release_manifests)$" ;;
     tests/*) tests "^unit$" ;;
-    *) tests "^unit$" && tests "^process$" ;;
+    *) tests "^unit$" && tests "^(process|console)$" ;;
   esac'

@@ -118,7 +118,8 @@ const char kListUsageBytes[] =
     "\r\n"
     "Lists audio endpoints, playback first, one a line: flow, state, id and\r\n"
     "friendly name, separated by tabs. With a substring, exactly the endpoints\r\n"
-    "that Quorvane.exe enable|disable would act on.\r\n";
+    "that Quorvane.exe enable|disable would act on.\r\n"
+    "A console shows every name whole.\r\n";
 
 RawLine Lists(const char* title, std::wstring arguments, std::string output, DWORD exitCode = 0) {
   return {.title = title,

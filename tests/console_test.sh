@@ -1,0 +1,76 @@
+#!/bin/sh
+# Both programs at a terminal and through a pipe, against a simulated machine
+# whose names go beyond Latin-1. At a terminal every name shows whole and each
+# line ends once; through a pipe the bytes are exactly the scripts' contract.
+# Wine's own console turns each half of a character beyond U+FFFF into U+FFFD
+# as it draws it, so there the terminal shows two of those; in-process tests
+# check that such a pair reaches the console whole.
+# usage: console_test.sh BUILD_FOLDER   (WINEPREFIX names the simulated prefix, started)
+set -eu
+build=$(cd "$1" && pwd)
+work=$build/console-test
+rm -rf "$work"
+mkdir -p "$work"
+fail() { echo "console: $*"; exit 1; }
+
+# One line a name. The long one holds a headphones emoji where Quorvane's line
+# ends its first piece of 512 units ("Playback: " and 501 units before it).
+long=$(printf '%0501d' 0 | tr 0 L)
+cat >"$work/names" <<NAMES
+Kopfhörer
+Динамики (Realtek High Definition Audio)
+扬声器 (Realtek(R) Audio)
+Headphones 🎧
+${long}🎧tail
+NAMES
+n=0
+while IFS= read -r name; do
+  n=$((n + 1))
+  echo "endpoint render active shown {n$n} $name"
+done <"$work/names" >"$work/machine-original.txt"
+QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$work/machine.txt")
+export QUORVANE_SIMULATOR_MACHINE LC_ALL=C.UTF-8
+
+# What a terminal holds: the pseudo-terminal's bytes without the console's
+# cursor sequences and carriage returns. It is wide enough that no line wraps.
+at_terminal() {
+  cp "$work/machine-original.txt" "$work/machine.txt"
+  script -q -e -c "stty cols 2000 rows 50; wine $*" /dev/null </dev/null >"$work/raw" ||
+    fail "$*: status $? at a terminal"
+  sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/raw" | tr -d '\r'
+}
+through_pipe() {
+  cp "$work/machine-original.txt" "$work/machine.txt"
+  status=0
+  wine "$@" | cat >"$work/piped" || status=$?
+}
+
+# The names as Wine's console draws them, and as the byte contract has them:
+# Latin-1 as its byte, anything above U+00FF as '?' (a pair as '??').
+sed 's/🎧/\xef\xbf\xbd\xef\xbf\xbd/' "$work/names" >"$work/drawn"
+printf '%b\n' 'Kopfh\0366rer' '???????? (Realtek High Definition Audio)' '??? (Realtek(R) Audio)' \
+  'Headphones ??' "${long}??tail" >"$work/bytes"
+
+check() {
+  label=$1
+  expected=$2
+  actual=$3
+  cmp -s "$expected" "$actual" || fail "$label: expected $(od -c "$expected" | head -5) got $(od -c "$actual" | head -5)"
+}
+
+sed 's/.*/Playback: & -> DISABLED/' "$work/drawn" >"$work/expected"
+at_terminal "$build/Quorvane.exe" disable render "''" >"$work/shown"
+check "Quorvane at a terminal" "$work/expected" "$work/shown"
+LC_ALL=C sed 's/.*/Playback: & -> DISABLED\r/' "$work/bytes" >"$work/expected"
+through_pipe "$build/Quorvane.exe" disable render ""
+[ "$status" -eq 0 ] || fail "Quorvane through a pipe: status $status"
+check "Quorvane through a pipe" "$work/expected" "$work/piped"
+
+# The listing's tabs are drawn as spaces to the next tab stop.
+awk '{ printf "Playback\tactive\t{n%d}\t%s\n", NR, $0 }' "$work/drawn" | expand >"$work/expected"
+at_terminal "$build/QuorvaneList.exe" render >"$work/shown"
+check "QuorvaneList at a terminal" "$work/expected" "$work/shown"
+LC_ALL=C awk '{ printf "Playback\tactive\t{n%d}\t%s\r\n", NR, $0 }' "$work/bytes" >"$work/expected"
+through_pipe "$build/QuorvaneList.exe" render
+check "QuorvaneList through a pipe" "$work/expected" "$work/piped"
+echo "Console: every name whole at a terminal, each line ended once; exact bytes through a pipe."
