@@ -46,7 +46,7 @@ void WritePiece(HANDLE& console, ConsoleWriter writeConsole, std::FILE* stream,
 // The console that standard output is, or null for anything else: a pipe, a
 // file, NUL, or no handle at all.
 HANDLE StandardOutputConsole() {
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  const auto output = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
   return output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode)
              ? output
@@ -72,7 +72,8 @@ void WriteMessage(HANDLE console, ConsoleWriter writeConsole, std::FILE* bytes,
       }
       units[used++] = (*piece)[next++];
     }
-    more = piece != pieces.end();
+    // More is left only when this piece is full.
+    more = used == kPieceUnits && piece != pieces.end();
     // The two halves of a surrogate pair stay in one piece, so that the console
     // never receives half a character.
     const std::size_t whole = more && IsHighSurrogate(units[used - 1]) ? used - 1 : used;
@@ -86,7 +87,7 @@ void WriteMessage(HANDLE console, ConsoleWriter writeConsole, std::FILE* bytes,
 
 void PrintMessage(std::initializer_list<std::wstring_view> pieces) {
   // Asked once: what standard output is does not change during a run.
-  static const HANDLE console = StandardOutputConsole();
+  static const auto console = StandardOutputConsole();
   WriteMessage(console, WriteConsoleW, stdout, pieces);
 }
 

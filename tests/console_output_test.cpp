@@ -59,8 +59,8 @@ struct FakeConsole {
   std::vector<std::wstring> writes;
 };
 
-BOOL WINAPI WriteToFakeConsole(HANDLE console, const VOID* characters, DWORD count,
-                               LPDWORD written, LPVOID) {
+BOOL WINAPI WriteToFakeConsole(HANDLE console, const VOID* characters, DWORD count, LPDWORD written,
+                               LPVOID) {
   auto& fake = *static_cast<FakeConsole*>(console);
   if (fake.writes.size() >= fake.refusedFrom) {
     return FALSE;
@@ -73,7 +73,7 @@ BOOL WINAPI WriteToFakeConsole(HANDLE console, const VOID* characters, DWORD cou
 struct ConsoleCase {
   const char* title;
   std::wstring message;
-  std::size_t refusedFrom;          // the console's first refused write
+  std::size_t refusedFrom;           // the console's first refused write
   std::vector<std::wstring> writes;  // what the console received, write by write
   std::string bytes;                 // what went to the byte stream instead
 };
