@@ -2,9 +2,9 @@
 # Intune's Remediations, run as SYSTEM). Asks QuorvaneList.exe for exactly the
 # endpoints that Quorvane.exe disable $Flow $Substring acts on, through the same
 # Windows calls and the same match, and exits 1, so that the remediation runs,
-# while any of them is not disabled (hidden): an unplugged one left shown comes
-# back when it is plugged in. Exits 1 too when QuorvaneList.exe is missing or
-# fails, or a setting is wrong, so that the failure shows in the report.
+# while any of them is active and not hidden. Exits 1 too when QuorvaneList.exe
+# is missing or fails, or a setting is wrong, so that the failure shows in the
+# report.
 # Otherwise exits 0, and says so when nothing matched, so that a typo shows.
 # Set both as in Hide-Endpoints.ps1.
 $Flow = 'render'                              # render (playback) or capture (recording)
@@ -19,20 +19,24 @@ $Substring = 'NVIDIA High Definition Audio'   # matched as Quorvane matches: exa
 # where ProgramFiles names Program Files (x86).
 $Folder = Join-Path $(if ($env:ProgramW6432) { $env:ProgramW6432 } else { $env:ProgramFiles }) 'Quorvane'
 
-# Refuses settings the tools would not take as meant, before anything runs.
+# Refuses settings the tools would not take as meant, before anything runs:
+# returns what is wrong with them, or nothing.
 function Test-Setting {
     # The flow words are Quorvane's own; -notcontains ignores case, as Quorvane does.
     if (@('render', 'playback', 'capture', 'recording', 'record') -notcontains $Flow) {
-        Write-Output "Flow '$Flow' is none of render, playback, capture, recording or record."
-        return $false
+        return "Flow '$Flow' is none of render, playback, capture, recording or record."
     }
-    # Windows PowerShell 5.1 would not pass an empty argument on at all, and
-    # hiding every endpoint of a flow is no fleet default.
-    if ([string]::IsNullOrEmpty($Substring)) {
-        Write-Output 'Substring is empty: set it to a piece of the names to hide.'
-        return $false
+    # Hiding every endpoint of a flow is no fleet default, and Windows PowerShell
+    # 5.1 would not pass an empty argument on at all.
+    if ([string]::IsNullOrWhiteSpace($Substring)) {
+        return 'Substring is empty or blank: set it to a piece of the names to hide.'
     }
-    return $true
+    # Windows PowerShell 5.1 puts an argument on the command line without
+    # escaping a double quote in it or a backslash at its end, so the tools
+    # would be handed other words than these.
+    if ($Substring.Contains('"') -or $Substring.EndsWith('\')) {
+        return "Substring '$Substring' holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly."
+    }
 }
 
 # Runs one of the tools and returns its status and its lines. The tools write
@@ -45,6 +49,10 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
     if (-not (Test-Path -LiteralPath $path -PathType Leaf)) {
         return @{ Status = -1; Lines = @("$Program is not in $Folder") }
     }
+    # Set before the call, so that a tool that cannot start (blocked by
+    # application control, say) leaves a status and a line, not nothing.
+    $status = -1
+    $lines = @()
     $saved = $null
     try {
         try {
@@ -53,6 +61,8 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
         } catch { }
         $lines = @(& $path @Arguments)
         $status = $LASTEXITCODE
+    } catch {
+        $lines = @("$Program could not run: $($_.Exception.Message)")
     } finally {
         if ($null -ne $saved) { try { [Console]::OutputEncoding = $saved } catch { } }
     }
@@ -60,7 +70,11 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
 }
 # <<< Shared
 
-if (-not (Test-Setting)) { exit 1 }
+$problem = Test-Setting
+if ($problem) {
+    Write-Output $problem
+    exit 1
+}
 $listing = Invoke-Tool 'QuorvaneList.exe' @($Flow, $Substring)
 if ($listing.Status -ne 0) {
     $listing.Lines | ForEach-Object { Write-Output $_ }
@@ -68,15 +82,19 @@ if ($listing.Status -ne 0) {
     exit 1
 }
 # Each line: flow, state, id and friendly name, separated by tabs, the name last.
-$shown = @($listing.Lines | Where-Object { ($_ -split "`t", 4)[1] -ne 'disabled' })
-foreach ($line in $shown) {
+# Every one not hidden is named with its state, but only an active one counts as
+# shown: what Windows reports for an endpoint that is hidden and also unplugged
+# or absent is not documented, and counting that as shown could run the
+# remediation forever. One that becomes active is caught at the next detection.
+$notHidden = @($listing.Lines | Where-Object { ($_ -split "`t", 4)[1] -ne 'disabled' })
+foreach ($line in $notHidden) {
     $fields = $line -split "`t", 4
     Write-Output "Shown ($($fields[1])): $($fields[3])"
 }
-if ($shown.Count -gt 0) { exit 1 }
+if (@($notHidden | Where-Object { ($_ -split "`t", 4)[1] -eq 'active' }).Count -gt 0) { exit 1 }
 if ($listing.Lines.Count -eq 0) {
     Write-Output "No $Flow endpoint's name contains '$Substring': nothing to hide. Is the substring right?"
     exit 0
 }
-Write-Output "All $($listing.Lines.Count) $Flow endpoints whose names contain '$Substring' are hidden."
+Write-Output "None of the $($listing.Lines.Count) $Flow endpoints whose names contain '$Substring' is active and shown."
 exit 0

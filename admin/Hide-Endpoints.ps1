@@ -16,20 +16,24 @@ $Substring = 'NVIDIA High Definition Audio'   # the same as in the detection scr
 # where ProgramFiles names Program Files (x86).
 $Folder = Join-Path $(if ($env:ProgramW6432) { $env:ProgramW6432 } else { $env:ProgramFiles }) 'Quorvane'
 
-# Refuses settings the tools would not take as meant, before anything runs.
+# Refuses settings the tools would not take as meant, before anything runs:
+# returns what is wrong with them, or nothing.
 function Test-Setting {
     # The flow words are Quorvane's own; -notcontains ignores case, as Quorvane does.
     if (@('render', 'playback', 'capture', 'recording', 'record') -notcontains $Flow) {
-        Write-Output "Flow '$Flow' is none of render, playback, capture, recording or record."
-        return $false
+        return "Flow '$Flow' is none of render, playback, capture, recording or record."
     }
-    # Windows PowerShell 5.1 would not pass an empty argument on at all, and
-    # hiding every endpoint of a flow is no fleet default.
-    if ([string]::IsNullOrEmpty($Substring)) {
-        Write-Output 'Substring is empty: set it to a piece of the names to hide.'
-        return $false
+    # Hiding every endpoint of a flow is no fleet default, and Windows PowerShell
+    # 5.1 would not pass an empty argument on at all.
+    if ([string]::IsNullOrWhiteSpace($Substring)) {
+        return 'Substring is empty or blank: set it to a piece of the names to hide.'
     }
-    return $true
+    # Windows PowerShell 5.1 puts an argument on the command line without
+    # escaping a double quote in it or a backslash at its end, so the tools
+    # would be handed other words than these.
+    if ($Substring.Contains('"') -or $Substring.EndsWith('\')) {
+        return "Substring '$Substring' holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly."
+    }
 }
 
 # Runs one of the tools and returns its status and its lines. The tools write
@@ -42,6 +46,10 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
     if (-not (Test-Path -LiteralPath $path -PathType Leaf)) {
         return @{ Status = -1; Lines = @("$Program is not in $Folder") }
     }
+    # Set before the call, so that a tool that cannot start (blocked by
+    # application control, say) leaves a status and a line, not nothing.
+    $status = -1
+    $lines = @()
     $saved = $null
     try {
         try {
@@ -50,6 +58,8 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
         } catch { }
         $lines = @(& $path @Arguments)
         $status = $LASTEXITCODE
+    } catch {
+        $lines = @("$Program could not run: $($_.Exception.Message)")
     } finally {
         if ($null -ne $saved) { try { [Console]::OutputEncoding = $saved } catch { } }
     }
@@ -57,7 +67,11 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
 }
 # <<< Shared
 
-if (-not (Test-Setting)) { exit 1 }
+$problem = Test-Setting
+if ($problem) {
+    Write-Output $problem
+    exit 1
+}
 $run = Invoke-Tool 'Quorvane.exe' @('disable', $Flow, $Substring)
 $run.Lines | ForEach-Object { Write-Output $_ }
 if ($run.Status -lt 0) { exit 1 }

@@ -2,8 +2,33 @@
 # Installs, on Debian 12, what a job needs, and any further packages named:
 #   install-deps.sh build [PACKAGE...]   cross-building Quorvane and running it under Wine
 #   install-deps.sh test [PACKAGE...]    that, and everything the tests and house checks use
+# With test, and where the .NET SDK is present, also PowerShell and Pester for
+# the admin scripts' tests, each at one exact version, into build/tools.
 # Does nothing when everything is already there.
 set -eu
+powershell_version=7.6.10
+pester_version=5.7.1
+
+# PowerShell as a .NET tool, and Pester's module from its NuGet package.
+install_powershell() {
+  tools=$(dirname "$0")/../build/tools
+  if ! [ -x "$tools/pwsh" ] || ! [ -d "$tools/.store/powershell/$powershell_version" ]; then
+    rm -rf "$tools/pwsh" "$tools/.store"
+    dotnet tool install --tool-path "$tools" PowerShell --version "$powershell_version" >&2
+  fi
+  if ! [ -f "$tools/pester/$pester_version/tools/Pester.psd1" ]; then
+    mkdir -p "$tools/pester-download"
+    cat >"$tools/pester-download/pester.csproj" <<PROJECT
+<Project Sdk="Microsoft.NET.Sdk">
+  <PropertyGroup><TargetFramework>net$(dotnet --version | cut -d. -f1).0</TargetFramework></PropertyGroup>
+  <ItemGroup><PackageDownload Include="Pester" Version="[$pester_version]" /></ItemGroup>
+</Project>
+PROJECT
+    dotnet restore "$tools/pester-download/pester.csproj" --packages "$tools/pester-download/packages" >&2
+    mkdir -p "$tools/pester"
+    cp -R "$tools/pester-download/packages/pester/$pester_version" "$tools/pester/"
+  fi
+}
 build="cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64"
 case "${1:-}" in
   build) packages=$build ;;
@@ -19,6 +44,7 @@ case "${1:-}" in
     exit 64
     ;;
 esac
+job=$1
 shift
 packages="$packages $*"
 
@@ -27,11 +53,14 @@ for package in $packages; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
     missing="$missing $package"
 done
-[ -z "$missing" ] && exit 0
-
-if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-echo "Installing:$missing" >&2
-$sudo apt-get update -q >&2
-# wine and wine64 without their recommends: no Mono, Gecko or desktop extras.
-# shellcheck disable=SC2086 # one word per package
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing >&2
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+  echo "Installing:$missing" >&2
+  $sudo apt-get update -q >&2
+  # wine and wine64 without their recommends: no Mono, Gecko or desktop extras.
+  # shellcheck disable=SC2086 # one word per package
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing >&2
+fi
+if [ "$job" = test ] && command -v dotnet >/dev/null; then
+  install_powershell
+fi

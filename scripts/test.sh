@@ -7,7 +7,7 @@
 # Three chains run side by side, since Wine's tests mostly wait and the builds
 # use both cores only part of the time: the house checks; the g++ workflow, the
 # demo and the reproducibility check; the clang workflow, whose unit tests also
-# run sanitized. Each step says how long it took; each chain's output follows.
+# run sanitized, and the fleet scripts in PowerShell with Pester on its build. Each step says how long it took; each chain's output follows.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh test
@@ -36,7 +36,7 @@ style=$!
 chain gcc "cmake --workflow --preset mingw" "sh tests/demo_test.sh '$PWD' build/demo-test" \
   "./scripts/check-reproducible.sh build/mingw/signed-release/rebuilt" &
 gcc=$!
-chain clang "cmake --workflow --preset clang" &
+chain clang "cmake --workflow --preset clang" "sh tests/admin_scripts_test.sh build/clang" &
 clang=$!
 failed=0
 for chain in $style $gcc $clang; do

@@ -1,0 +1,32 @@
+#!/bin/sh
+# The fleet scripts in PowerShell 7 with Pester (tests/admin), against the real
+# executables of a build folder under Wine and a simulated machine.
+# usage: admin_scripts_test.sh BUILD_FOLDER
+# PowerShell and Pester come from scripts/install-deps.sh test, which installs
+# them where the .NET SDK is present; without them this says so and passes.
+set -eu
+cd "$(dirname "$0")/.."
+tools=$PWD/build/tools
+if ! [ -x "$tools/pwsh" ]; then
+  echo "admin scripts: NOT TESTED: no PowerShell in build/tools. Install the .NET SDK, then"
+  echo "  scripts/install-deps.sh test && sh tests/admin_scripts_test.sh $1"
+  exit 0
+fi
+build=$(cd "$1" && pwd)
+work=$build/admin-test
+rm -rf "$work"
+mkdir -p "$work"
+export WINEPREFIX="$build/wineprefix-admin" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8
+sh scripts/wine-prefix.sh start "$WINEPREFIX" "$build/QuorvaneAudioSimulator.dll" >/dev/null
+trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
+QUORVANE_TEST_MACHINE=$work/machine.txt
+QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$QUORVANE_TEST_MACHINE")
+export QUORVANE_TEST_BUILD="$build" QUORVANE_TEST_MACHINE QUORVANE_SIMULATOR_MACHINE TMPDIR="$work"
+pester=$(ls "$tools"/pester/*/tools/Pester.psd1)
+"$tools/pwsh" -NoProfile -NonInteractive -Command "
+  Import-Module '$pester'
+  \$configuration = New-PesterConfiguration
+  \$configuration.Run.Path = 'tests/admin'
+  \$configuration.Run.Exit = \$true
+  \$configuration.Output.Verbosity = 'Detailed'
+  Invoke-Pester -Configuration \$configuration"
