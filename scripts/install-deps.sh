@@ -12,6 +12,9 @@ pester_version=5.7.1
 # PowerShell as a .NET tool, and Pester's module from its NuGet package.
 install_powershell() {
   tools=$(dirname "$0")/../build/tools
+  # dotnet keeps its own files under HOME, which a bare CI step may lack.
+  export DOTNET_CLI_HOME="${DOTNET_CLI_HOME:-${HOME:-$PWD/build/tools}}" DOTNET_NOLOGO=1 \
+    DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1
   if ! [ -x "$tools/pwsh" ] || ! [ -d "$tools/.store/powershell/$powershell_version" ]; then
     rm -rf "$tools/pwsh" "$tools/.store"
     dotnet tool install --tool-path "$tools" PowerShell --version "$powershell_version" >&2
