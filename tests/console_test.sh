@@ -29,7 +29,7 @@ while IFS= read -r name; do
   echo "endpoint render active shown {n$n} $name"
 done <"$work/names" >"$work/machine-original.txt"
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$work/machine.txt")
-export QUORVANE_SIMULATOR_MACHINE LC_ALL=C.UTF-8
+export QUORVANE_SIMULATOR_MACHINE
 
 # What a terminal holds: the pseudo-terminal's bytes without the console's
 # cursor sequences and carriage returns. It is wide enough that no line wraps.
