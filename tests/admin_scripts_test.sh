@@ -23,7 +23,10 @@ sh scripts/wine-prefix.sh start "$WINEPREFIX" "$build/QuorvaneAudioSimulator.dll
 trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
 QUORVANE_TEST_MACHINE=$work/machine.txt
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$QUORVANE_TEST_MACHINE")
-export QUORVANE_TEST_BUILD="$build" QUORVANE_TEST_MACHINE QUORVANE_SIMULATOR_MACHINE TMPDIR="$work"
+# Deployments go under the work folder. Not through TMPDIR: Wine keeps its
+# server's socket under it, so the tools would start a second wineserver that
+# reads the prefix from disk, without the simulator's classes.
+export QUORVANE_TEST_BUILD="$build" QUORVANE_TEST_WORK="$work" QUORVANE_TEST_MACHINE QUORVANE_SIMULATOR_MACHINE
 pester=$(ls "$tools"/pester/*/tools/Pester.psd1)
 "$tools/pwsh" -NoProfile -NonInteractive -Command "
   Import-Module '$pester'

@@ -24,7 +24,7 @@ BeforeAll {
     # out) in ProgramW6432\Quorvane, and a copy of the script set as given.
     function New-Deployment([string]$Script, [string]$Flow, [string]$Substring, [switch]$WithoutTools) {
         Set-Content -LiteralPath $Machine -Value $Original -Encoding utf8NoBOM
-        $root = Join-Path ([IO.Path]::GetTempPath()) ([IO.Path]::GetRandomFileName())
+        $root = Join-Path $env:QUORVANE_TEST_WORK ([IO.Path]::GetRandomFileName())
         $folder = Join-Path $root 'ProgramW6432/Quorvane'
         New-Item -ItemType Directory -Path $folder | Out-Null
         $calls = Join-Path $root 'calls.txt'
