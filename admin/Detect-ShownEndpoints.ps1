@@ -86,12 +86,13 @@ if ($listing.Status -ne 0) {
 # shown: what Windows reports for an endpoint that is hidden and also unplugged
 # or absent is not documented, and counting that as shown could run the
 # remediation forever. One that becomes active is caught at the next detection.
-$notHidden = @($listing.Lines | Where-Object { ($_ -split "`t", 4)[1] -ne 'disabled' })
-foreach ($line in $notHidden) {
+$active = 0
+foreach ($line in $listing.Lines) {
     $fields = $line -split "`t", 4
-    Write-Output "Shown ($($fields[1])): $($fields[3])"
+    if ($fields[1] -ne 'disabled') { Write-Output "Shown ($($fields[1])): $($fields[3])" }
+    if ($fields[1] -eq 'active') { $active++ }
 }
-if (@($notHidden | Where-Object { ($_ -split "`t", 4)[1] -eq 'active' }).Count -gt 0) { exit 1 }
+if ($active -gt 0) { exit 1 }
 if ($listing.Lines.Count -eq 0) {
     Write-Output "No $Flow endpoint's name contains '$Substring': nothing to hide. Is the substring right?"
     exit 0
