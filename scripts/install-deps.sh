@@ -28,6 +28,8 @@ install_powershell() {
 </Project>
 PROJECT
     dotnet restore "$tools/pester-download/pester.csproj" --packages "$tools/pester-download/packages" >&2
+    # Only the pinned version, so that the tests find exactly one.
+    rm -rf "$tools/pester"
     mkdir -p "$tools/pester"
     cp -R "$tools/pester-download/packages/pester/$pester_version" "$tools/pester/"
   fi
