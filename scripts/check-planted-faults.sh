@@ -2,9 +2,9 @@
 # Plants each fault listed in scripts/planted-faults.txt in turn, builds the g++
 # build and runs only the tests that can see a fault in that file, then puts the
 # source back; fails when a fault does not build or the tests let it through.
-# Product code: the in-process unit tests and, when they pass, the process
-# and terminal tests; resources/ and cmake/: the process tests (the executable image) and the
-# release tests. Takes about nine minutes, so CI does not run it.
+# Product code: the in-process unit tests and, when they pass, the process and
+# terminal tests; resources/ and cmake/: the process tests (the executable
+# image) and the release tests. Takes about nine minutes, so CI does not run it.
 # usage: check-planted-faults.sh [--only TEXT]
 set -eu
 # With no locale at all, as a CI step has none: the tests set Wine's own.

@@ -7,7 +7,8 @@
 # Three chains run side by side, since Wine's tests mostly wait and the builds
 # use both cores only part of the time: the house checks; the g++ workflow, the
 # demo and the reproducibility check; the clang workflow, whose unit tests also
-# run sanitized, and the fleet scripts in PowerShell with Pester on its build. Each step says how long it took; each chain's output follows.
+# run sanitized, and the fleet scripts in PowerShell with Pester on its build.
+# Each step says how long it took; each chain's output follows.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh test
