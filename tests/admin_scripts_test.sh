@@ -12,6 +12,13 @@ if ! [ -x "$tools/pwsh" ]; then
   echo "  scripts/install-deps.sh test && sh tests/admin_scripts_test.sh $1"
   exit 0
 fi
+# PowerShell finds its own modules through the mount table: where / is no
+# mount point (a plain chroot, unlike a machine or a container) it finds none,
+# not even the one that holds Get-ChildItem, and could run nothing here.
+if ! mountpoint -q /; then
+  echo "admin scripts: NOT TESTED: / is not a mount point here (a plain chroot), where PowerShell finds none of its own modules"
+  exit 0
+fi
 build=$(cd "$1" && pwd)
 work=$build/admin-test
 rm -rf "$work"
