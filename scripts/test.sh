@@ -1,13 +1,13 @@
 #!/bin/sh
 # Builds Quorvane and every test program for Windows x64 with g++ and with clang,
-# runs all tests under Wine (the unit tests once more under the undefined-
-# behaviour sanitizer), builds and tries the demo from an empty folder as a new
+# runs all tests under Wine (clang's unit tests under the undefined-behaviour
+# sanitizer), builds and tries the demo from an empty folder as a new
 # user's scripts/run.sh does, and checks the house style and that the release
 # package is reproducible.
 # Three chains run side by side, since Wine's tests mostly wait and the builds
 # use both cores only part of the time: the house checks; the g++ workflow, the
-# demo and the reproducibility check; the clang workflow, whose unit tests also
-# run sanitized, and the fleet scripts in PowerShell with Pester on its build.
+# demo and the reproducibility check; the clang workflow, whose unit tests run
+# sanitized, and the fleet scripts in PowerShell with Pester on its build.
 # Each step says how long it took; each chain's output follows.
 set -eu
 cd "$(dirname "$0")/.."
