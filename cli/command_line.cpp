@@ -10,6 +10,18 @@ constexpr int kExitChanged = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitNothingChanged = 2;
 
+void PrintUsage() {
+  PrintMessage({L"Usage:\n"});
+  PrintMessage({L"  Quorvane.exe enable|disable render|capture \"Name substring\"\n\n"});
+  PrintMessage({L"Examples:\n"});
+  PrintMessage(
+      {L"  Quorvane.exe disable render  "
+       L"\"Cable Input - Virtual Speakers (VB-Audio Virtual Cable)\"\n"});
+  PrintMessage(
+      {L"  Quorvane.exe enable  capture "
+       L"\"Cable Output - Virtual Microphone (VB-Audio Virtual Cable)\"\n"});
+}
+
 }  // namespace
 
 std::optional<SwitchRequest> ParseCommandLine(int argc, const wchar_t* const argv[]) {
@@ -29,18 +41,6 @@ std::optional<SwitchRequest> ParseCommandLine(int argc, const wchar_t* const arg
     return std::nullopt;
   }
   return SwitchRequest{*flow, argv[3], visible};
-}
-
-void PrintUsage() {
-  PrintMessage({L"Usage:\n"});
-  PrintMessage({L"  Quorvane.exe enable|disable render|capture \"Name substring\"\n\n"});
-  PrintMessage({L"Examples:\n"});
-  PrintMessage(
-      {L"  Quorvane.exe disable render  "
-       L"\"Cable Input - Virtual Speakers (VB-Audio Virtual Cable)\"\n"});
-  PrintMessage(
-      {L"  Quorvane.exe enable  capture "
-       L"\"Cable Output - Virtual Microphone (VB-Audio Virtual Cable)\"\n"});
 }
 
 int RunCommandLine(int argc, const wchar_t* const argv[]) {

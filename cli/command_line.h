@@ -17,8 +17,6 @@ struct SwitchRequest {
 // Keywords are whole words compared without regard to ASCII letter case.
 std::optional<SwitchRequest> ParseCommandLine(int argc, const wchar_t* const argv[]);
 
-void PrintUsage();
-
 // The whole program: usage and 1 for a malformed command line, otherwise one
 // switch run, giving 0 when something changed and 2 when nothing did.
 int RunCommandLine(int argc, const wchar_t* const argv[]);

@@ -10,6 +10,16 @@ constexpr int kExitListed = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitCouldNotAsk = 2;
 
+void PrintListUsage() {
+  PrintMessage({L"Usage:\n"});
+  PrintMessage({L"  QuorvaneList.exe [render|capture [\"Name substring\"]]\n\n"});
+  PrintMessage({L"Lists audio endpoints, playback first, one a line: flow, state, id and\n"});
+  PrintMessage({L"friendly name, separated by tabs. With a substring, exactly the endpoints\n"});
+  PrintMessage({L"that Quorvane.exe enable|disable would act on.\n"});
+  // Captured output keeps the bytes scripts rely on; only a console holds every character.
+  PrintMessage({L"A console shows every name whole.\n"});
+}
+
 }  // namespace
 
 std::optional<ListRequest> ParseListCommandLine(int argc, const wchar_t* const argv[]) {
@@ -23,16 +33,6 @@ std::optional<ListRequest> ParseListCommandLine(int argc, const wchar_t* const a
     return std::nullopt;
   }
   return ListRequest{flow, argc == 3 ? argv[2] : nullptr};
-}
-
-void PrintListUsage() {
-  PrintMessage({L"Usage:\n"});
-  PrintMessage({L"  QuorvaneList.exe [render|capture [\"Name substring\"]]\n\n"});
-  PrintMessage({L"Lists audio endpoints, playback first, one a line: flow, state, id and\n"});
-  PrintMessage({L"friendly name, separated by tabs. With a substring, exactly the endpoints\n"});
-  PrintMessage({L"that Quorvane.exe enable|disable would act on.\n"});
-  // Captured output keeps the bytes scripts rely on; only a console holds every character.
-  PrintMessage({L"A console shows every name whole.\n"});
 }
 
 int RunListCommandLine(int argc, const wchar_t* const argv[]) {

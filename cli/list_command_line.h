@@ -15,8 +15,6 @@ struct ListRequest {
 // Nothing, FLOW, or FLOW SUBSTRING, with Quorvane's own flow keywords.
 std::optional<ListRequest> ParseListCommandLine(int argc, const wchar_t* const argv[]);
 
-void PrintListUsage();
-
 // The whole listing program: usage and 1 for a malformed command line, 0 once
 // it has listed (even nothing), 2 when it could not ask the platform.
 int RunListCommandLine(int argc, const wchar_t* const argv[]);

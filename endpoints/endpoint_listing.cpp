@@ -27,25 +27,17 @@ const wchar_t* StateWord(HRESULT status, DWORD state) {
 
 class EndpointLister final : public EndpointVisitor {
  public:
-  explicit EndpointLister(const wchar_t* nameSubstring) : nameSubstring_(nameSubstring) {}
-  void Visit(const SeenEndpoint& endpoint) override {
-    // With a substring, exactly what Quorvane would act on: the same match.
-    if (nameSubstring_ != nullptr && !NameMatches(endpoint.friendlyName, nameSubstring_)) {
-      return;
-    }
+  void Visit(const Endpoint& endpoint) override {
     DWORD state = 0;
     const HRESULT gotState = endpoint.device.GetState(&state);
     PrintMessage({FlowLabel(endpoint.flow), L"\t", StateWord(gotState, state), L"\t", endpoint.id,
                   L"\t", endpoint.friendlyName != nullptr ? endpoint.friendlyName : L"", L"\n"});
   }
-
- private:
-  const wchar_t* nameSubstring_;
 };
 
 }  // namespace
 
 bool ListEndpoints(std::span<const EDataFlow> flows, const wchar_t* nameSubstring) {
-  EndpointLister lister(nameSubstring);
-  return WalkEndpoints(flows, lister);
+  EndpointLister lister;
+  return WalkEndpoints(flows, nameSubstring, lister);
 }

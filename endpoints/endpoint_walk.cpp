@@ -14,12 +14,12 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 // Pairs a successful CoInitialize with its CoUninitialize.
-class CoUninitializeOnExit {
+class CoUninitializeAtScopeEnd {
  public:
-  CoUninitializeOnExit() = default;
-  CoUninitializeOnExit(const CoUninitializeOnExit&) = delete;
-  CoUninitializeOnExit& operator=(const CoUninitializeOnExit&) = delete;
-  ~CoUninitializeOnExit() { CoUninitialize(); }
+  CoUninitializeAtScopeEnd() = default;
+  CoUninitializeAtScopeEnd(const CoUninitializeAtScopeEnd&) = delete;
+  CoUninitializeAtScopeEnd& operator=(const CoUninitializeAtScopeEnd&) = delete;
+  ~CoUninitializeAtScopeEnd() { CoUninitialize(); }
 };
 
 // An endpoint identifier, allocated by the device with the COM task allocator.
@@ -55,33 +55,43 @@ class PropVariantValue {
   PROPVARIANT value_;
 };
 
-// Reads one endpoint and hands it to the visitor. Without an identifier there
-// is nothing to act on or to show, so such an endpoint is passed over; one
-// whose name cannot be read is still visited, with no name.
-void VisitEndpoint(IMMDevice& device, EDataFlow flow, EndpointVisitor& visitor) {
+// A case-sensitive search for the same code units, which an empty substring
+// passes and a missing name never.
+bool NameMatches(LPCWSTR friendlyName, const wchar_t* nameSubstring) {
+  return friendlyName != nullptr &&
+         std::wstring_view(friendlyName).find(nameSubstring) != std::wstring_view::npos;
+}
+
+// Reads one endpoint and hands it on when it matches. Without an identifier
+// there is nothing to act on or to show, so such an endpoint is passed over;
+// one whose name cannot be read still matches no substring at all (null).
+void VisitEndpoint(IMMDevice& device, EDataFlow flow, const wchar_t* nameSubstring,
+                   EndpointVisitor& visitor) {
   TaskMemString endpointId;
   const HRESULT gotId = device.GetId(endpointId.Receive());
   if (FAILED(gotId) || endpointId.Get() == nullptr) {
     return;
   }
   ComPtr<IPropertyStore> properties;
-  if (!Received(device.OpenPropertyStore(STGM_READ, &properties), properties)) {
-    visitor.Visit({device, flow, endpointId.Get(), nullptr});
-    return;
-  }
   PropVariantValue friendlyName;
-  const HRESULT gotName = properties->GetValue(kFriendlyNameKey, friendlyName.Receive());
-  // A failed call's value is never read, whatever it was left holding.
-  visitor.Visit(
-      {device, flow, endpointId.Get(), SUCCEEDED(gotName) ? friendlyName.String() : nullptr});
+  LPCWSTR name = nullptr;
+  if (SucceededWithObject(device.OpenPropertyStore(STGM_READ, &properties), properties)) {
+    const HRESULT gotName = properties->GetValue(kFriendlyNameKey, friendlyName.Receive());
+    // A failed call's value is never read, whatever it was left holding.
+    name = SUCCEEDED(gotName) ? friendlyName.String() : nullptr;
+  }
+  if (nameSubstring == nullptr || NameMatches(name, nameSubstring)) {
+    visitor.Visit({device, flow, endpointId.Get(), name});
+  }
 }
 
-bool WalkFlow(IMMDeviceEnumerator& enumerator, EDataFlow flow, EndpointVisitor& visitor) {
+bool WalkFlow(IMMDeviceEnumerator& enumerator, EDataFlow flow, const wchar_t* nameSubstring,
+              EndpointVisitor& visitor) {
   // Every state, hidden (disabled) endpoints included, so that enable can find
   // again what an earlier disable hid, and a listing shows what is hidden.
   ComPtr<IMMDeviceCollection> endpoints;
   const HRESULT enumerated = enumerator.EnumAudioEndpoints(flow, DEVICE_STATEMASK_ALL, &endpoints);
-  if (!Received(enumerated, endpoints)) {
+  if (!SucceededWithObject(enumerated, endpoints)) {
     PrintFailure(L"EnumAudioEndpoints failed", enumerated);
     return false;
   }
@@ -90,8 +100,8 @@ bool WalkFlow(IMMDeviceEnumerator& enumerator, EDataFlow flow, EndpointVisitor& 
   endpoints->GetCount(&count);
   for (UINT index = 0; index < count; ++index) {
     ComPtr<IMMDevice> device;
-    if (Received(endpoints->Item(index, &device), device)) {
-      VisitEndpoint(*device.Get(), flow, visitor);
+    if (SucceededWithObject(endpoints->Item(index, &device), device)) {
+      VisitEndpoint(*device.Get(), flow, nameSubstring, visitor);
     }
   }
   return true;
@@ -99,31 +109,27 @@ bool WalkFlow(IMMDeviceEnumerator& enumerator, EDataFlow flow, EndpointVisitor& 
 
 }  // namespace
 
-bool WalkEndpoints(std::span<const EDataFlow> flows, EndpointVisitor& visitor) {
+bool WalkEndpoints(std::span<const EDataFlow> flows, const wchar_t* nameSubstring,
+                   EndpointVisitor& visitor) {
   const HRESULT initialized = CoInitialize(nullptr);
   if (FAILED(initialized)) {
     PrintFailure(L"CoInitialize failed", initialized);
     return false;
   }
-  CoUninitializeOnExit apartment;
+  CoUninitializeAtScopeEnd apartment;
   ComPtr<IMMDeviceEnumerator> enumerator;
   const HRESULT created = CoCreateInstance(kMMDeviceEnumeratorClassId, nullptr, CLSCTX_ALL,
                                            kDeviceEnumeratorInterfaceId, &enumerator);
-  if (!Received(created, enumerator)) {
+  if (!SucceededWithObject(created, enumerator)) {
     PrintFailure(L"MMDeviceEnumerator CoCreateInstance failed", created);
     return false;
   }
   for (const EDataFlow flow : flows) {
-    if (!WalkFlow(*enumerator.Get(), flow, visitor)) {
+    if (!WalkFlow(*enumerator.Get(), flow, nameSubstring, visitor)) {
       return false;
     }
   }
   return true;
-}
-
-bool NameMatches(LPCWSTR friendlyName, const wchar_t* nameSubstring) {
-  return friendlyName != nullptr &&
-         std::wstring_view(friendlyName).find(nameSubstring) != std::wstring_view::npos;
 }
 
 const wchar_t* FlowLabel(EDataFlow flow) { return flow == eRender ? L"Playback" : L"Recording"; }

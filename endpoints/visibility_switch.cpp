@@ -11,11 +11,11 @@ namespace {
 const wchar_t* VisibilityLabel(bool visible) { return visible ? L"ENABLED" : L"DISABLED"; }
 
 // Asks a fresh policy object to show or hide one endpoint and reports the result.
-bool SetVisibility(const SeenEndpoint& endpoint, bool visible) {
+bool SetVisibility(const Endpoint& endpoint, bool visible) {
   ComPtr<IPolicyConfig> policy;
   const HRESULT created = CoCreateInstance(kPolicyConfigClassId, nullptr, CLSCTX_ALL,
                                            kPolicyConfigInterfaceId, &policy);
-  if (!Received(created, policy)) {
+  if (!SucceededWithObject(created, policy)) {
     PrintFailure(L"PolicyConfig CoCreateInstance failed", created);
     return false;
   }
@@ -29,21 +29,17 @@ bool SetVisibility(const SeenEndpoint& endpoint, bool visible) {
   return true;
 }
 
-// Endpoints whose name cannot be read are passed over in silence: there is
-// nothing to report about a device the user could not have named.
 class VisibilitySwitch final : public EndpointVisitor {
  public:
-  VisibilitySwitch(const wchar_t* nameSubstring, bool visible)
-      : nameSubstring_(nameSubstring), visible_(visible) {}
-  void Visit(const SeenEndpoint& endpoint) override {
-    if (NameMatches(endpoint.friendlyName, nameSubstring_) && SetVisibility(endpoint, visible_)) {
+  explicit VisibilitySwitch(bool visible) : visible_(visible) {}
+  void Visit(const Endpoint& endpoint) override {
+    if (SetVisibility(endpoint, visible_)) {
       anyChanged_ = true;
     }
   }
   bool AnyChanged() const { return anyChanged_; }
 
  private:
-  const wchar_t* nameSubstring_;
   bool visible_;
   bool anyChanged_ = false;
 };
@@ -51,9 +47,12 @@ class VisibilitySwitch final : public EndpointVisitor {
 }  // namespace
 
 bool ApplyVisibilityToMatches(EDataFlow flow, const wchar_t* nameSubstring, bool visible) {
-  VisibilitySwitch visibilitySwitch(nameSubstring, visible);
+  VisibilitySwitch visibilitySwitch(visible);
   const EDataFlow flows[] = {flow};
-  const bool walked = WalkEndpoints(flows, visibilitySwitch);
+  // Always with a substring, so endpoints whose name cannot be read are passed
+  // over in silence: there is nothing to report about a device the user could
+  // not have named.
+  const bool walked = WalkEndpoints(flows, nameSubstring, visibilitySwitch);
   // Said after COM is given back, and only when the run got as far as looking:
   // set-up failures have already printed their own line.
   if (walked && !visibilitySwitch.AnyChanged()) {

@@ -4,6 +4,14 @@
 
 namespace {
 
+std::wstring WideFromUtf8(std::string_view text) {
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
 DWORD PresenceOf(std::string_view word) {
   return word == "active"       ? DEVICE_STATE_ACTIVE
          : word == "unplugged"  ? DEVICE_STATE_UNPLUGGED
@@ -43,14 +51,6 @@ void ForEachLine(std::string_view text, Each each) {
 }
 
 }  // namespace
-
-std::wstring WideFromUtf8(std::string_view text) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
 
 std::string Utf8FromWide(std::wstring_view text) {
   const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),

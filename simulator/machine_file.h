@@ -30,5 +30,4 @@ SimulatedMachine ParseMachineFile(std::string_view text);
 std::string WithCurrentVisibility(std::string text, const std::vector<size_t>& visibilityAt,
                                   const std::vector<SimulatedEndpoint>& endpoints);
 
-std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);

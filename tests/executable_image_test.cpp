@@ -83,9 +83,6 @@ TEST_P(ExecutableImage, CarriesTheVersionOfTheBuild) {
 // Both are meant to be dropped anywhere without a second thought; a signature
 // comes on top.
 TEST(ExecutableImage, EachStaysWithinTwentyKibibytes) {
-#if defined(__clang__)
-  GTEST_SKIP() << "releases are built with g++, whose link-time build the promise is for";
-#endif
   for (const wchar_t* name : {L"Quorvane.exe", L"QuorvaneList.exe"}) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     ASSERT_TRUE(GetFileAttributesExW((BuildFolder() + name).c_str(), GetFileExInfoStandard, &data));
