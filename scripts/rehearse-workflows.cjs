@@ -73,25 +73,13 @@ function prepareSource(authority) {
 
 function throwawayAuthority() {
   const folder = path.join(work, "authority");
-  fs.mkdirSync(folder);
-  const openssl = (...commandArgs) => run("openssl", commandArgs, { cwd: folder, stdio: "ignore" });
-  openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
-    "-days", "2", "-subj", "/CN=Quorvane Rehearsal CA", "-addext", "basicConstraints=critical,CA:TRUE",
-    "-addext", "keyUsage=critical,keyCertSign");
-  openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key", "-out", "signer.csr",
-    "-subj", "/CN=Quorvane Rehearsal Signer/O=Quorvane");
-  fs.writeFileSync(path.join(folder, "signer.ext"),
-    "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n");
-  openssl("x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-    "-days", "2", "-extfile", "signer.ext", "-out", "signer.pem");
-  const password = run("openssl", ["rand", "-hex", "16"]).trim();
-  openssl("pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem", "-out", "signer.p12",
-    "-passout", `pass:${password}`);
+  run("sh", [path.join(project, "scripts", "helpers", "throwaway-signing-authority.sh"), folder, "2"],
+    { stdio: "ignore" });
   return {
     root: path.join(folder, "ca.pem"),
     secrets: {
       QUORVANE_SIGNING_CERTIFICATE_BASE64: fs.readFileSync(path.join(folder, "signer.p12")).toString("base64"),
-      QUORVANE_SIGNING_PASSWORD: password,
+      QUORVANE_SIGNING_PASSWORD: fs.readFileSync(path.join(folder, "password"), "utf8").trim(),
     },
   };
 }

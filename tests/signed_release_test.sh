@@ -1,6 +1,6 @@
 #!/bin/sh
 # Signs the release package with the release workflow's own script
-# (scripts/package-release.sh) and a throwaway certificate authority made here,
+# (scripts/package-release.sh) and a throwaway certificate authority,
 # and checks the signatures, their tamper evidence, the checksum, the zip, that
 # signing twice gives the same bytes, and that the key never outlives the
 # script, nor a package a failed signing.
@@ -12,22 +12,12 @@ set -eu
 build=$1 source=$2 version=$3
 work=$build/signed-release
 rm -rf "$work"
-mkdir -p "$work/ca"
+mkdir -p "$work"
+sh "$source/scripts/helpers/throwaway-signing-authority.sh" "$work/ca"
 cd "$work/ca"
 fail() { echo "signed release: $*"; exit 1; }
-
-openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 \
-  -subj "/CN=Quorvane Throwaway CA" -addext basicConstraints=critical,CA:TRUE \
-  -addext keyUsage=critical,keyCertSign 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr \
-  -subj "/CN=Quorvane Test Signer/O=Quorvane" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
-openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 30 \
-  -extfile signer.ext -out signer.pem 2>/dev/null
-QUORVANE_SIGNING_PASSWORD=$(openssl rand -hex 16)
+QUORVANE_SIGNING_PASSWORD=$(cat password)
 export QUORVANE_SIGNING_PASSWORD QUORVANE_SIGNING_URL=https://example.org/quorvane
-openssl pkcs12 -export -inkey signer.key -in signer.pem -out signer.p12 \
-  -passout env:QUORVANE_SIGNING_PASSWORD
 QUORVANE_SIGNING_CERTIFICATE_BASE64=$(base64 -w 0 signer.p12)
 export QUORVANE_SIGNING_CERTIFICATE_BASE64 QUORVANE_SIGNING_ROOT="$work/ca/ca.pem"
 export RUNNER_TEMP="$work/runner-temp" GITHUB_ENV="$work/github-env"
@@ -74,7 +64,7 @@ signed_list=$work/a/$package/QuorvaneList.exe
 osslsigncode verify -CAfile ca.pem -in "$signed_list" >/dev/null 2>&1 || fail "QuorvaneList.exe is not signed"
 unzip -p "$work/a/$package.zip" QuorvaneList.exe | cmp - "$signed_list" || fail "the zip holds another QuorvaneList.exe"
 osslsigncode verify -CAfile ca.pem -in "$signed" >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
-for expected in "Subject: /CN=Quorvane Test Signer/O=Quorvane" "Message digest algorithm  : SHA256" \
+for expected in "Subject: /CN=Quorvane Throwaway Signer/O=Quorvane" "Message digest algorithm  : SHA256" \
   "Text description: Quorvane" "URL description: $QUORVANE_SIGNING_URL"; do
   grep -q -F "$expected" verify.log || fail "the signature does not say: $expected"
 done
