@@ -4,6 +4,7 @@
 // zip itself: the hashes are the zip's, the files they name are in it, and the
 // addresses carry the version.
 // usage: node scripts/check-release-manifests.cjs RELEASE_FOLDER VERSION
+const { execFileSync } = require("node:child_process");
 const { createHash } = require("node:crypto");
 const { readFileSync } = require("node:fs");
 const { join } = require("node:path");
@@ -19,21 +20,9 @@ const zipName = `Quorvane-${version}-win64.zip`;
 const zip = readFileSync(join(folder, zipName));
 const zipHash = createHash("sha256").update(zip).digest("hex");
 
-// The names in the zip's central directory.
-function zipEntries(bytes) {
-  const end = bytes.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
-  const count = bytes.readUInt16LE(end + 10);
-  let at = bytes.readUInt32LE(end + 16);
-  const names = [];
-  for (let entry = 0; entry < count; entry += 1) {
-    const nameLength = bytes.readUInt16LE(at + 28);
-    const extra = bytes.readUInt16LE(at + 30) + bytes.readUInt16LE(at + 32);
-    names.push(bytes.toString("utf8", at + 46, at + 46 + nameLength));
-    at += 46 + nameLength + extra;
-  }
-  return names;
-}
-const entries = zipEntries(zip);
+// The names that unzip lists, one a line.
+const entries = execFileSync("unzip", ["-Z1", join(folder, zipName)], { encoding: "utf8" })
+  .split("\n").filter((name) => name !== "");
 // Every program in the zip is offered as a command, each once.
 const programs = entries.filter((name) => name.endsWith(".exe")).sort();
 const sameSet = (list) => Array.isArray(list) &&
@@ -164,7 +153,17 @@ check(scoopFile, "architecture.64bit.url", amd64?.url,
 check(scoopFile, "architecture.64bit.hash", amd64?.hash,
   (value) => matching(form.sha256)(value) && value.toLowerCase() === zipHash,
   `the zip's SHA-256, ${zipHash}`);
-check(scoopFile, "bin", scoop.bin, sameSet, `the programs in ${zipName}, ${programs.join(" and ")}`);
+// A bin entry is a file, whose command is its name without .exe, or a list of
+// the file and the command's alias. The commands are winget's aliases, so that
+// both installers give the same ones.
+const binEntries = Array.isArray(scoop.bin) ? scoop.bin : [];
+check(scoopFile, "bin", binEntries.map((entry) => (Array.isArray(entry) ? entry[0] : entry)),
+  sameSet, `the programs in ${zipName}, ${programs.join(" and ")}`);
+const command = (entry) => String(Array.isArray(entry) ? entry[1] : entry?.replace(/\.exe$/i, ""))
+  .toLowerCase();
+check(scoopFile, "bin's commands", binEntries.map(command).sort(),
+  (list) => JSON.stringify(list) === JSON.stringify([...aliases].sort()),
+  `winget's aliases, ${aliases.join(" and ")}`);
 check(scoopFile, "checkver", scoop.checkver, equal("github"), "github");
 check(scoopFile, "autoupdate.architecture.64bit.url",
   scoop.autoupdate?.architecture?.["64bit"]?.url,

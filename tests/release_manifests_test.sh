@@ -39,7 +39,8 @@ list-not-in-zip|$installer|s/RelativeFilePath: QuorvaneList.exe/RelativeFilePath
 list-left-out|$installer|/QuorvaneList.exe/,+1d|NestedInstallerFiles' paths
 aliases-alike|$installer|s/PortableCommandAlias: quorvane-list/PortableCommandAlias: quorvane/|aliases
 scoop-bin-not-in-zip|quorvane.json|s/"Quorvane.exe"/"quorvane.exe"/|bin
-scoop-bin-without-list|quorvane.json|/"QuorvaneList.exe"/d; s/"Quorvane.exe",/"Quorvane.exe"/|bin
+scoop-bin-without-list|quorvane.json|/^        \[/,/^        \]/d; s/"Quorvane.exe",/"Quorvane.exe"/|bin
+scoop-command-not-winget-alias|quorvane.json|s/"quorvane-list"/"quorvanelist"/|bin's commands
 scoop-autoupdate-fixed-version|quorvane.json|s/v\$version\/Quorvane-\$version/v$version\/Quorvane-$version/|autoupdate.architecture.64bit.url
 FAULTS
-echo "Release manifests: as made they pass; each of 14 planted faults fails."
+echo "Release manifests: as made they pass; each of 15 planted faults fails."
