@@ -18,8 +18,8 @@ mkdir -p "$work"
 export WINEPREFIX="$PWD/build/mingw/wineprefix-bench"
 # shellcheck source=scripts/helpers/wine-environment.sh
 . scripts/helpers/wine-environment.sh
-sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/build/mingw/QuorvaneAudioSimulator.dll" >/dev/null
-trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
+sh scripts/helpers/wine-prefix.sh start "$WINEPREFIX" "$PWD/build/mingw/QuorvaneAudioSimulator.dll" >/dev/null
+trap 'sh scripts/helpers/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$work/machine.txt")
 export QUORVANE_SIMULATOR_MACHINE
 

@@ -6,5 +6,5 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh test debootstrap
-sh scripts/node-tools.sh
-exec node scripts/rehearse-workflows.cjs "$@"
+sh scripts/helpers/node-tools.sh
+exec node scripts/helpers/rehearse-workflows.cjs "$@"

@@ -30,8 +30,8 @@ export WINEPREFIX="$PWD/$build/wineprefix-demo"
 # shellcheck source=scripts/helpers/wine-environment.sh
 . scripts/helpers/wine-environment.sh
 [ -f "$WINEPREFIX/system.reg" ] || echo "Creating a private Wine prefix (once, 10-60 s)..." >&2
-sh scripts/wine-prefix.sh start "$WINEPREFIX" "$PWD/$build/QuorvaneAudioSimulator.dll" >/dev/null
-trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
+sh scripts/helpers/wine-prefix.sh start "$WINEPREFIX" "$PWD/$build/QuorvaneAudioSimulator.dll" >/dev/null
+trap 'sh scripts/helpers/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$machine")
 QUORVANE_SIMULATOR_LEDGER=$(winepath -w "$build/demo-ledger.txt")
 export QUORVANE_SIMULATOR_MACHINE QUORVANE_SIMULATOR_LEDGER

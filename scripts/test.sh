@@ -30,12 +30,12 @@ chain() {
   done
 }
 started=$(date +%s)
-chain style ./scripts/check-style.sh &
+chain style ./scripts/checks/check-style.sh &
 style=$!
 # The reproducibility check compares the g++ build with the signed-release
 # test's rebuild from source, a second build folder made from scratch.
 chain gcc "cmake --workflow --preset mingw" "sh tests/demo_test.sh '$PWD' build/demo-test" \
-  "./scripts/check-reproducible.sh build/mingw/signed-release/rebuilt" &
+  "./scripts/checks/check-reproducible.sh build/mingw/signed-release/rebuilt" &
 gcc=$!
 chain clang "cmake --workflow --preset clang" "sh tests/admin_scripts_test.sh build/clang" &
 clang=$!

@@ -26,8 +26,8 @@ mkdir -p "$work"
 export WINEPREFIX="$build/wineprefix-admin"
 # shellcheck source=scripts/helpers/wine-environment.sh
 . scripts/helpers/wine-environment.sh
-sh scripts/wine-prefix.sh start "$WINEPREFIX" "$build/QuorvaneAudioSimulator.dll" >/dev/null
-trap 'sh scripts/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
+sh scripts/helpers/wine-prefix.sh start "$WINEPREFIX" "$build/QuorvaneAudioSimulator.dll" >/dev/null
+trap 'sh scripts/helpers/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
 QUORVANE_TEST_MACHINE=$work/machine.txt
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$QUORVANE_TEST_MACHINE")
 # Deployments go under the work folder. Not through TMPDIR: Wine keeps its

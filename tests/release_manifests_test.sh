@@ -7,8 +7,8 @@ build=$1 source=$2 version=$3
 work=$build/release-manifests
 rm -rf "$work"
 fail() { echo "release manifests: $*"; exit 1; }
-sh "$source/scripts/node-tools.sh"
-check() { node "$source/scripts/check-release-manifests.cjs" "$1" "$version" >"$1.log" 2>&1; }
+sh "$source/scripts/helpers/node-tools.sh"
+check() { node "$source/scripts/checks/check-release-manifests.cjs" "$1" "$version" >"$1.log" 2>&1; }
 package() {
   cmake -DEXECUTABLE="$build/Quorvane.exe" -DLIST_EXECUTABLE="$build/QuorvaneList.exe" \
     -DSOURCE_DIR="$source" -DVERSION="$version" -DOUTPUT_DIR="$work/$1" \

@@ -1,11 +1,11 @@
 #!/bin/sh
 # Signs the release package with the release workflow's own script
-# (scripts/package-release.sh) and a throwaway certificate authority,
+# (scripts/release/package-release.sh) and a throwaway certificate authority,
 # and checks the signatures, their tamper evidence, the checksum, the zip, that
 # signing twice gives the same bytes, and that the key never outlives the
 # script, nor a package a failed signing.
 # The process tests run the signed executable it leaves. With "verify" (for the
-# g++ build, which releases are made with), scripts/verify-release.sh must find
+# g++ build, which releases are made with), scripts/release/verify-release.sh must find
 # the package equal to its source, and the package with a changed byte not.
 # usage: signed_release_test.sh BUILD_FOLDER SOURCE_FOLDER VERSION [verify]
 set -eu
@@ -29,7 +29,7 @@ package=Quorvane-$version-win64
 package_as() {
   copy=$1
   shift
-  env "$@" sh "$source/scripts/package-release.sh" "v$version" "$build" >"$work/$copy.log" 2>&1 &&
+  env "$@" sh "$source/scripts/release/package-release.sh" "v$version" "$build" >"$work/$copy.log" 2>&1 &&
     rm -rf "${work:?}/$copy" && cp -r "$build/release" "$work/$copy"
 }
 for copy in a b; do
@@ -47,7 +47,7 @@ refused() {
   grep -q -F "$said" "$work/refused.log" || fail "$(cat "$work/refused.log")"
 }
 refused "Add the root certificate (PEM)" QUORVANE_SIGNING_ROOT="$work/ca/none.pem"
-if sh "$source/scripts/package-release.sh" v0.0.0 "$build" >"$work/refused.log" 2>&1 ||
+if sh "$source/scripts/release/package-release.sh" v0.0.0 "$build" >"$work/refused.log" 2>&1 ||
   ! grep -q -F "tag v0.0.0 does not match project version $version" "$work/refused.log"; then
   fail "packaged for another version's tag: $(cat "$work/refused.log")"
 fi
@@ -81,7 +81,7 @@ cmp -s "$signed" tampered.exe || printf '\220' | dd of=tampered.exe bs=1 seek=$(
 unzip -p "$work/a/$package.zip" Quorvane.exe | cmp - "$signed" || fail "the zip holds another executable"
 
 if [ "${4:-}" = verify ]; then
-  verify() { sh "$source/scripts/verify-release.sh" --source "$source" --build "$work/rebuilt" "$1" >"$2" 2>&1; }
+  verify() { sh "$source/scripts/release/verify-release.sh" --source "$source" --build "$work/rebuilt" "$1" >"$2" 2>&1; }
   verify "$work/a/$package.zip" match.log || { cat match.log; fail "the package does not match its source"; }
   mkdir -p changed/zip changed/exe
   cp "$work/a/$package.zip" changed/zip/ && cp tampered.exe changed/exe/Quorvane.exe

@@ -12,7 +12,7 @@ set -eu
 action=$1
 export WINEPREFIX="$2"
 # shellcheck source=scripts/helpers/wine-environment.sh
-. "$(dirname "$0")/helpers/wine-environment.sh"
+. "$(dirname "$0")/wine-environment.sh"
 
 # The simulated classes (when a DLL is named), and no debugger for a program
 # that crashes. With none named Wine starts winedbg, which can end the crashed

@@ -15,13 +15,13 @@
 // Anything it does not know (an action, a step or job key, a container option,
 // an expression) fails the rehearsal. What it emulates rather than runs, it
 // says at its start: a pass here is a pass of the steps' own commands.
-// usage (as root): node scripts/rehearse-workflows.cjs [--ref REVISION] [--job WORKFLOW/JOB]...
+// usage (as root): node scripts/helpers/rehearse-workflows.cjs [--ref REVISION] [--job WORKFLOW/JOB]...
 const { execFileSync, spawnSync } = require("node:child_process");
 const fs = require("node:fs");
 const path = require("node:path");
 const YAML = require("yaml");
 
-const project = path.resolve(__dirname, "..");
+const project = path.resolve(__dirname, "..", "..");
 const args = process.argv.slice(2);
 const option = (name) => {
   const values = [];

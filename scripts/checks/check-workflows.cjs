@@ -6,7 +6,7 @@
 //   - `write-all`, `read-all` and an empty `permissions:` are refused anywhere;
 //   - every `uses:` names a local action, or a full 40-hex commit SHA with its
 //     version in a comment.
-// usage: node scripts/check-workflows.cjs WORKFLOW...
+// usage: node scripts/checks/check-workflows.cjs WORKFLOW...
 const { readFileSync } = require("node:fs");
 const YAML = require("yaml");
 

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Plants each fault listed in scripts/planted-faults.txt in turn, builds the g++
+# Plants each fault listed in scripts/checks/planted-faults.txt in turn, builds the g++
 # build and runs only the tests that can see a fault in that file, then puts the
 # source back; fails when a fault does not build or the tests let it through.
 # Product code: the in-process unit tests and, when they pass, the process and
@@ -9,7 +9,7 @@
 set -eu
 # With no locale at all, as a CI step has none: the tests set Wine's own.
 unset LANG LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 ./scripts/install-deps.sh test python3
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw >/dev/null
@@ -19,10 +19,10 @@ ctest --preset mingw >/dev/null
 # simulated prefix serves every fault's tests; re-signing is for the faults in
 # the release's own files.
 prefix=$PWD/build/mingw/wineprefix-simulated
-sh scripts/wine-prefix.sh start "$prefix" "$PWD/build/mingw/QuorvaneAudioSimulator.dll" >/dev/null
-trap 'sh scripts/wine-prefix.sh stop "$prefix" >/dev/null' EXIT
+sh scripts/helpers/wine-prefix.sh start "$prefix" "$PWD/build/mingw/QuorvaneAudioSimulator.dll" >/dev/null
+trap 'sh scripts/helpers/wine-prefix.sh stop "$prefix" >/dev/null' EXIT
 # shellcheck disable=SC2016 # expanded by the shell that runs each test
-python3 scripts/plant-faults.py scripts/planted-faults.txt "$@" \
+python3 scripts/checks/plant-faults.py scripts/checks/planted-faults.txt "$@" \
   --build 'cmake --build --preset mingw --target unit process' \
   --test 'tests() { ctest --preset mingw --fixture-exclude-any ".*" -R "$1"; }
   case "$FAULT_FILE" in

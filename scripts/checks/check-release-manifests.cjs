@@ -3,7 +3,7 @@
 // manifest schema 1.12.0 and Scoop's app manifests document, and against the
 // zip itself: the hashes are the zip's, the files they name are in it, and the
 // addresses carry the version.
-// usage: node scripts/check-release-manifests.cjs RELEASE_FOLDER VERSION
+// usage: node scripts/checks/check-release-manifests.cjs RELEASE_FOLDER VERSION
 const { execFileSync } = require("node:child_process");
 const { createHash } = require("node:crypto");
 const { readFileSync } = require("node:fs");

@@ -12,7 +12,7 @@ trap 'rm -f "$notes"' EXIT
   echo "What changed: $CHANGELOG"
   echo
   echo "Check the zip's origin with \`gh attestation verify Quorvane-$version-win64.zip --repo $GITHUB_REPOSITORY\`,"
-  echo "and rebuild it from this tag with \`scripts/verify-release.sh\` (see the README)."
+  echo "and rebuild it from this tag with \`scripts/release/verify-release.sh\` (see the README)."
   echo "Quorvane-$version-win64.toolchain.txt names the Debian packages that built it."
 } >"$notes"
 gh release create "$tag" --repo "$GITHUB_REPOSITORY" --verify-tag \

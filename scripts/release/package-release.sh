@@ -11,7 +11,7 @@
 # authority's root certificate, .github/code-signing-root.pem by default).
 # Adds VERSION=x.y.z to $GITHUB_ENV when that is set.
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 fail() { echo "::error::package-release.sh: $*"; exit 1; }
 [ $# -ge 1 ] || fail "usage: package-release.sh TAG [BUILD_FOLDER]"
 tag=$1

@@ -2,7 +2,7 @@
 # Checks a signed release against its source: rebuilds the executables from the
 # release's tag (or from the source folder given), takes the signature off the
 # release's Quorvane.exe and QuorvaneList.exe and compares each byte for byte.
-# usage: scripts/verify-release.sh [--source FOLDER] [--build FOLDER] Quorvane-VERSION-win64.zip
+# usage: scripts/release/verify-release.sh [--source FOLDER] [--build FOLDER] Quorvane-VERSION-win64.zip
 # Without --source, the tag vVERSION is taken from this checkout (git fetch
 # --tags first). Needs the packages `scripts/install-deps.sh build` installs,
 # plus git, unzip and osslsigncode. Exits 0 when they match and 1 when not.

@@ -3,7 +3,7 @@
 # into node_modules; does nothing when that lockfile's packages are there
 # already. npm trusts what the system trusts, as apt and git do.
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 stamp=node_modules/.installed-from-package-lock.json
 cmp -s package-lock.json "$stamp" && exit 0
 NODE_EXTRA_CA_CERTS=${NODE_EXTRA_CA_CERTS:-/etc/ssl/certs/ca-certificates.crt} \

@@ -5,7 +5,7 @@
 # named, such as the signed-release test's rebuild from source.
 # usage: check-reproducible.sh [FRESH_BUILD_FOLDER]
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 fresh=${1:-build/reproducible}
 [ -f build/mingw/CMakeCache.txt ] || cmake --preset mingw >/dev/null
 [ -f "$fresh/CMakeCache.txt" ] || cmake --preset mingw -B "$fresh" >/dev/null -DQUORVANE_BUILD_TESTS=OFF

