@@ -216,3 +216,30 @@ Describe 'Parsing' {
         }
     }
 }
+
+# The README's hash check, run as a user runs it beside a download whose
+# checksum file sha256sum wrote (lower case), and beside one changed byte.
+Describe 'The README hash check' {
+    It '<Name>' -ForEach @(
+        @{ Name = 'passes the zip that its checksum file names'; Changed = $false }
+        @{ Name = 'refuses a zip with one byte changed'; Changed = $true }
+    ) {
+        $readme = Get-Content -Raw -LiteralPath (Join-Path $PSScriptRoot '../../README.md')
+        $check = [regex]::Matches($readme, '(?ms)^```powershell\r?\n(.*?)^```').Groups |
+            Where-Object { $_.Value -match '^\$expected' } | Select-Object -First 1
+        $check | Should -Not -BeNullOrEmpty
+        $folder = Join-Path $env:QUORVANE_TEST_WORK "hash-$Changed"
+        New-Item -ItemType Directory -Force -Path $folder | Out-Null
+        Push-Location $folder
+        try {
+            $zip = 'Quorvane-VERSION-win64.zip'
+            [IO.File]::WriteAllBytes("$folder/$zip", [byte[]](1..200))
+            sh -c "sha256sum $zip > $zip.sha256"
+            if ($Changed) { [IO.File]::WriteAllBytes("$folder/$zip", [byte[]](2..201)) }
+            $run = { & ([scriptblock]::Create($check.Value.Replace('.\', './'))) }
+            if ($Changed) { $run | Should -Throw "*not*" } else { & $run | Should -Be 'The zip is the one released.' }
+        } finally {
+            Pop-Location
+        }
+    }
+}
