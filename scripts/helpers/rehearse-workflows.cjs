@@ -8,8 +8,9 @@
 //     the workflow's, job's and step's `env:`, and the image's own PATH. No
 //     locale: debian:12 sets none, and a container step inherits none;
 //   - the actions used, emulated: checkout as a clone, upload and download of
-//     artifacts as copies between the jobs, attestation and `gh release create`
-//     recorded, not run, with the files they receive checked;
+//     artifacts as copies between the jobs, setup-dotnet as this machine's SDK
+//     copied in, attestation and `gh release create` recorded, not run, with
+//     the files they receive checked;
 //   - secrets from a throwaway certificate authority, whose root the rehearsed
 //     release commit carries where a maintainer keeps the real one.
 // Anything it does not know (an action, a step or job key, a container option,
@@ -127,7 +128,10 @@ exit 0
   fs.writeFileSync(path.join(root, "rehearsal-gh.log"), "");
   fs.chmodSync(path.join(root, "rehearsal-gh.log"), 0o666);
   // Mounted last, so that nothing can fail between here and the job that
-  // unmounts them.
+  // unmounts them. The root is a mount of its own, as a container's is: .NET
+  // finds its own files through the mount table, and PowerShell finds none of
+  // its modules in a root that is only a folder.
+  run("mount", ["--bind", root, root]);
   for (const mount of ["proc", "sys", "dev", "dev/pts", "dev/shm"]) {
     fs.mkdirSync(path.join(root, mount), { recursive: true });
     run("mount", ["--bind", `/${mount}`, path.join(root, mount)]);
@@ -136,7 +140,7 @@ exit 0
 }
 
 function unmount(root) {
-  for (const mount of ["dev/shm", "dev/pts", "dev", "sys", "proc"]) {
+  for (const mount of ["dev/shm", "dev/pts", "dev", "sys", "proc", ""]) {
     spawnSync("umount", ["-l", path.join(root, mount)]);
   }
 }
@@ -194,6 +198,8 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
     fs.writeFileSync(path.join(root, githubEnv), "");
     fs.chownSync(path.join(root, githubEnv), runnerUid, runnerUid);
     const env = { ...context.workflowEnv };
+    // Folders that steps put on the PATH of the steps after them.
+    const addedPath = [];
     const log = path.join(work, `${path.basename(workflowFile, ".yml")}-${jobName}.log`);
     say(`job ${path.basename(workflowFile)} / ${jobName}: ${inContainer ? "debian:12 container, steps as root" : "runner, steps as uid 1001"}; log ${path.relative(project, log)}`);
     Object.assign(env, Object.fromEntries(Object.entries(job.env ?? {})
@@ -212,7 +218,7 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
         const script = `${runnerTemp}/step-${index + 1}.sh`;
         fs.writeFileSync(path.join(root, script), evaluate(step.run, stepContext));
         const variables = {
-          ...imageEnvironment, HOME: home, CI: "true",
+          ...imageEnvironment, PATH: [...addedPath, imageEnvironment.PATH].join(":"), HOME: home, CI: "true",
           GITHUB_ACTIONS: "true", GITHUB_WORKSPACE: workspace, GITHUB_ENV: githubEnv,
           GITHUB_REF: context.github.ref, GITHUB_REF_NAME: context.github.ref_name,
           GITHUB_SHA: context.github.sha, GITHUB_REPOSITORY: repository,
@@ -280,6 +286,18 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
             refuse(`attest-build-provenance: no ${withs["subject-path"]}`);
           }
           context.attested.push(path.basename(withs["subject-path"]));
+        } else if (action === "actions/setup-dotnet") {
+          allow("dotnet-version");
+          // This machine's SDK where the action installs one in a container,
+          // when it is of the version asked for.
+          const version = run("dotnet", ["--version"]).trim();
+          if (!version.startsWith(withs["dotnet-version"].replace(/x$/, ""))) {
+            refuse(`setup-dotnet: this machine's .NET SDK is ${version}, not ${withs["dotnet-version"]}`);
+          }
+          const sdk = path.dirname(fs.realpathSync(run("sh", ["-c", "command -v dotnet"]).trim()));
+          run("cp", ["-a", sdk, path.join(root, "usr/share/dotnet")]);
+          addedPath.unshift("/usr/share/dotnet");
+          env.DOTNET_ROOT = "/usr/share/dotnet";
         } else {
           refuse(`an action the rehearsal does not know: ${step.uses}`);
         }
@@ -299,6 +317,7 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
 function main() {
   if (process.getuid() !== 0) refuse("run it as root: it makes and enters Debian roots");
   say("emulated, not run: actions/checkout (a clone), upload and download of artifacts (copies), " +
+    "actions/setup-dotnet (this machine's .NET SDK, copied in), " +
     "the build-provenance attestation and gh (recorded, with the files they receive), " +
     "the secrets (a throwaway authority), the ubuntu-24.04 runner (a Debian 12 root as uid 1001) " +
     "and the container's --init (the host reaps its daemons); everything under run: runs as written");
