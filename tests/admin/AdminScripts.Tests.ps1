@@ -70,6 +70,12 @@ BeforeAll {
     }
 
     function Get-MachineLines { @(Get-Content -LiteralPath $Machine -Encoding utf8) }
+
+    # A run's exit status and its output lines, exactly.
+    function Assert-Run($Run, [int]$Status, [object[]]$Lines) {
+        $Run.Status | Should -Be $Status
+        $Run.Lines | Should -Be $Lines
+    }
 }
 
 Describe 'The cycle settles' {
@@ -77,30 +83,26 @@ Describe 'The cycle settles' {
         $detect = New-Deployment 'Detect-ShownEndpoints.ps1' 'render' 'NVIDIA High Definition Audio'
         $hide = New-Deployment 'Hide-Endpoints.ps1' 'render' 'NVIDIA High Definition Audio'
         $first = Invoke-Deployed $detect
-        $first.Status | Should -Be 1
-        $first.Lines | Should -Be @(
+        Assert-Run $first 1 @(
             'Shown (active): Kopfhörer (NVIDIA High Definition Audio)'
             'Shown (unplugged): LG ULTRAGEAR (NVIDIA High Definition Audio)')
 
         $remedied = Invoke-Deployed $hide
-        $remedied.Status | Should -Be 0
-        $remedied.Lines | Should -Be @(
+        Assert-Run $remedied 0 @(
             'Playback: Kopfhörer (NVIDIA High Definition Audio) -> DISABLED'
             'Playback: LG ULTRAGEAR (NVIDIA High Definition Audio) -> DISABLED')
         Get-MachineLines | Should -Be ($Original -replace '^(endpoint render \w+) shown (\{(hp|lg)\})', '$1 hidden $2')
 
         foreach ($again in 1, 2) {
             $settled = Invoke-Deployed $detect
-            $settled.Status | Should -Be 0
-            $settled.Lines | Should -Be "None of the 2 render endpoints whose names contain 'NVIDIA High Definition Audio' is active and shown."
+            Assert-Run $settled 0 "None of the 2 render endpoints whose names contain 'NVIDIA High Definition Audio' is active and shown."
         }
     }
 
     It 'counts an endpoint that is not active as not shown, and names it' {
         $detect = New-Deployment 'Detect-ShownEndpoints.ps1' 'render' 'LG ULTRAGEAR'
         $run = Invoke-Deployed $detect
-        $run.Status | Should -Be 0
-        $run.Lines | Should -Be @(
+        Assert-Run $run 0 @(
             'Shown (unplugged): LG ULTRAGEAR (NVIDIA High Definition Audio)'
             "None of the 1 render endpoints whose names contain 'LG ULTRAGEAR' is active and shown.")
     }
@@ -114,8 +116,7 @@ Describe 'Nothing matches' {
            Lines = @('No endpoints matched substring "Sony" in Playback list.') }
     ) {
         $run = Invoke-Deployed (New-Deployment $Script 'render' 'Sony')
-        $run.Status | Should -Be $Status
-        $run.Lines | Should -Be $Lines
+        Assert-Run $run $Status $Lines
         Get-MachineLines | Should -Be $Original
     }
 }
@@ -137,8 +138,7 @@ Describe 'Bad settings are refused before any tool runs' {
     ) {
         $deployment = New-Deployment $Script $Flow $Substring
         $run = Invoke-Deployed $deployment
-        $run.Status | Should -Be 1
-        $run.Lines | Should -Be @($Line)
+        Assert-Run $run 1 @($Line)
         $run.Calls | Should -BeNullOrEmpty
         Get-MachineLines | Should -Be $Original
     }
