@@ -368,6 +368,14 @@ function main() {
 
 try {
   main();
+  // The jobs' logs outlive a pass, in a folder of their own.
+  const logs = path.join(project, "build", "rehearsal-logs");
+  fs.rmSync(logs, { recursive: true, force: true });
+  fs.mkdirSync(logs, { recursive: true });
+  for (const file of fs.readdirSync(work).filter((name) => name.endsWith(".log"))) {
+    fs.copyFileSync(path.join(work, file), path.join(logs, file));
+  }
+  say(`the jobs' logs are in ${path.relative(project, logs)}`);
   fs.rmSync(work, { recursive: true, force: true });
 } catch (error) {
   console.log(`[rehearsal] FAILED: ${error instanceof Refusal ? error.message : error.stack}`);
