@@ -5,9 +5,10 @@
 # user's scripts/run.sh does, and checks the house style and that the release
 # package is reproducible.
 # Three chains run side by side, since Wine's tests mostly wait and the builds
-# use both cores only part of the time: the house checks; the g++ workflow, the
-# demo and the reproducibility check; the clang workflow, whose unit tests run
-# sanitized, and the fleet scripts in PowerShell with Pester on its build.
+# use both cores only part of the time: the house checks; the g++ build, the
+# demo, the g++ tests and the reproducibility check; the clang workflow, whose
+# unit tests run sanitized, and the fleet scripts in PowerShell with Pester on
+# its build.
 # Each step says how long it took; each chain's output follows.
 set -eu
 cd "$(dirname "$0")/.."
@@ -32,10 +33,12 @@ chain() {
 started=$(date +%s)
 chain style ./scripts/checks/check-style.sh &
 style=$!
-# The reproducibility check compares the g++ build with the signed-release
-# test's rebuild from source, a second build folder made from scratch.
-chain gcc "cmake --workflow --preset mingw" "sh tests/demo_test.sh '$PWD' build/demo-test" \
-  "./scripts/checks/check-reproducible.sh build/mingw/signed-release/rebuilt" &
+# The demo's build, made from scratch in a folder of its own, is also the
+# rebuild from source that the signed-release test and the reproducibility
+# check compare the g++ build's release with.
+chain gcc "cmake --preset mingw" "cmake --build --preset mingw" "sh tests/demo_test.sh '$PWD' build/demo-test" \
+  "QUORVANE_VERIFY_BUILD='$PWD/build/demo-test' ctest --preset mingw" \
+  "./scripts/checks/check-reproducible.sh build/demo-test" &
 gcc=$!
 chain clang "cmake --workflow --preset clang" "sh tests/admin_scripts_test.sh build/clang" &
 clang=$!
