@@ -1,9 +1,9 @@
 # Hide-Endpoints.ps1: the remediation half, beside Detect-ShownEndpoints.ps1.
 # Hides every endpoint of $Flow whose friendly name contains $Substring, with
-# Quorvane, writes Quorvane's lines to its own output (names up to U+00FF whole), and
-# exits 0 only when Quorvane changed something (its status 0); otherwise with
-# Quorvane's own status (1 usage error, 2 nothing changed), or 1 when Quorvane
-# is missing or a setting is wrong.
+# Quorvane, writes Quorvane's lines to its own output (names up to U+00FF
+# whole), and exits 0 only when Quorvane changed something (its status 0);
+# otherwise with Quorvane's own status (1 usage error, 2 nothing changed), or 1
+# when Quorvane is missing or a setting is wrong.
 $Flow = 'render'                              # render (playback) or capture (recording)
 $Substring = 'NVIDIA High Definition Audio'   # the same as in the detection script
 

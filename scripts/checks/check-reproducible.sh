@@ -2,7 +2,7 @@
 # Builds the release package in two separate build folders and checks that the
 # executables and the zips are byte for byte the same: the g++ test build's
 # (build/mingw) and a fresh one without tests, build/reproducible, or the one
-# named, such as the signed-release test's rebuild from source.
+# named, such as the demo's build from scratch that scripts/test.sh names.
 # usage: check-reproducible.sh [FRESH_BUILD_FOLDER]
 set -eu
 cd "$(dirname "$0")/../.."

@@ -71,6 +71,12 @@ BeforeAll {
 
     function Get-MachineLines { @(Get-Content -LiteralPath $Machine -Encoding utf8) }
 
+    # The text of every powershell block of README.md, in order.
+    function Get-ReadmeBlocks {
+        $readme = Get-Content -Raw -LiteralPath (Join-Path $PSScriptRoot '../../README.md')
+        [regex]::Matches($readme, '(?ms)^```powershell\r?\n(.*?)^```') | ForEach-Object { $_.Groups[1].Value }
+    }
+
     # A run's exit status and its output lines, exactly.
     function Assert-Run($Run, [int]$Status, [object[]]$Lines) {
         $Run.Status | Should -Be $Status
@@ -205,14 +211,12 @@ Describe 'Parsing' {
     }
 
     It 'reads every powershell block of README.md with no errors' {
-        $readme = Get-Content -Raw -LiteralPath (Join-Path $PSScriptRoot '../../README.md')
-        $blocks = [regex]::Matches($readme, '(?ms)^```powershell\r?\n(.*?)^```')
+        $blocks = @(Get-ReadmeBlocks)
         $blocks.Count | Should -BeGreaterThan 5
         foreach ($block in $blocks) {
             $errors = $null
-            [void][System.Management.Automation.Language.Parser]::ParseInput(
-                $block.Groups[1].Value, [ref]$null, [ref]$errors)
-            $errors | Should -BeNullOrEmpty -Because $block.Groups[1].Value
+            [void][System.Management.Automation.Language.Parser]::ParseInput($block, [ref]$null, [ref]$errors)
+            $errors | Should -BeNullOrEmpty -Because $block
         }
     }
 }
@@ -224,9 +228,7 @@ Describe 'The README hash check' {
         @{ Name = 'passes the zip that its checksum file names'; Changed = $false }
         @{ Name = 'refuses a zip with one byte changed'; Changed = $true }
     ) {
-        $readme = Get-Content -Raw -LiteralPath (Join-Path $PSScriptRoot '../../README.md')
-        $check = [regex]::Matches($readme, '(?ms)^```powershell\r?\n(.*?)^```').Groups |
-            Where-Object { $_.Value -match '^\$expected' } | Select-Object -First 1
+        $check = Get-ReadmeBlocks | Where-Object { $_ -match '^\$expected' } | Select-Object -First 1
         $check | Should -Not -BeNullOrEmpty
         $folder = Join-Path $env:QUORVANE_TEST_WORK "hash-$Changed"
         New-Item -ItemType Directory -Force -Path $folder | Out-Null
@@ -236,7 +238,7 @@ Describe 'The README hash check' {
             [IO.File]::WriteAllBytes("$folder/$zip", [byte[]](1..200))
             sh -c "sha256sum $zip > $zip.sha256"
             if ($Changed) { [IO.File]::WriteAllBytes("$folder/$zip", [byte[]](2..201)) }
-            $run = { & ([scriptblock]::Create($check.Value.Replace('.\', './'))) }
+            $run = { & ([scriptblock]::Create($check.Replace('.\', './'))) }
             if ($Changed) { $run | Should -Throw "*not*" } else { & $run | Should -Be 'The zip is the one released.' }
         } finally {
             Pop-Location
