@@ -10,12 +10,18 @@ mkdir -p "$2"
 work=$(cd "$2" && pwd)
 machine=$work/machine.txt
 export QUORVANE_DEMO_MACHINE="$machine" QUORVANE_DEMO_BUILD="$2"
-fail() { echo "demo: $*"; exit 1; }
+# A failure shows the last run's standard error too, where run.sh explains itself.
+fail() {
+  echo "demo: $*"
+  [ ! -s "$work/err" ] || sed 's/^/  stderr: /' "$work/err"
+  exit 1
+}
 demo() { status=0; scripts/run.sh "$@" >"$work/out" 2>"$work/err" || status=$?; }
 
 demo --reset
 tab=$(printf '\t')
-grep -q "^Playback${tab}active${tab}{.*}${tab}Speakers (Realtek(R) Audio)" "$work/out" || fail "--reset: $(cat "$work/out")"
+grep -q "^Playback${tab}active${tab}{.*}${tab}Speakers (Realtek(R) Audio)" "$work/out" ||
+  fail "--reset: status $status: $(cat "$work/out")"
 demo disable render Virtual
 [ "$status" -eq 0 ] || fail "disable render Virtual: status $status: $(cat "$work/err")"
 printf 'Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> DISABLED\r\n' | cmp -s - "$work/out" ||
