@@ -74,7 +74,7 @@ done
 text=$(x86_64-w64-mingw32-objdump -h "$signed" | awk '$2 == ".text" { print $6 }')
 cp "$signed" tampered.exe
 printf '\314' | dd of=tampered.exe bs=1 seek=$((0x$text + 64)) conv=notrunc 2>/dev/null
-cmp -s "$signed" tampered.exe || printf '\220' | dd of=tampered.exe bs=1 seek=$((0x$text + 64)) conv=notrunc 2>/dev/null
+! cmp -s "$signed" tampered.exe || printf '\220' | dd of=tampered.exe bs=1 seek=$((0x$text + 64)) conv=notrunc 2>/dev/null
 ! osslsigncode verify -CAfile ca.pem -in tampered.exe >/dev/null 2>&1 || fail "a changed byte still verifies"
 
 (cd "$work/a" && sha256sum --quiet -c "$package.zip.sha256") || fail "checksum does not match the zip"
