@@ -27,17 +27,23 @@ const wchar_t* StateWord(HRESULT status, DWORD state) {
 
 class EndpointLister final : public EndpointVisitor {
  public:
+  explicit EndpointLister(ByteEncoder encode) : encode_(encode) {}
   void Visit(const Endpoint& endpoint) override {
     DWORD state = 0;
     const HRESULT gotState = endpoint.device.GetState(&state);
-    PrintMessage({FlowLabel(endpoint.flow), L"\t", StateWord(gotState, state), L"\t", endpoint.id,
+    PrintMessage(encode_,
+                 {FlowLabel(endpoint.flow), L"\t", StateWord(gotState, state), L"\t", endpoint.id,
                   L"\t", endpoint.friendlyName != nullptr ? endpoint.friendlyName : L"", L"\n"});
   }
+
+ private:
+  ByteEncoder encode_;
 };
 
 }  // namespace
 
-bool ListEndpoints(std::span<const EDataFlow> flows, const wchar_t* nameSubstring) {
-  EndpointLister lister;
+bool ListEndpoints(std::span<const EDataFlow> flows, const wchar_t* nameSubstring,
+                   ByteEncoder encode) {
+  EndpointLister lister(encode);
   return WalkEndpoints(flows, nameSubstring, lister);
 }

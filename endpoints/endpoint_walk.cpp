@@ -1,7 +1,6 @@
 #include "endpoints/endpoint_walk.h"
 
 #include <cstdint>
-#include <string_view>
 
 #include <objbase.h>
 #include <propidl.h>
@@ -56,10 +55,24 @@ class PropVariantValue {
 };
 
 // A case-sensitive search for the same code units, which an empty substring
-// passes and a missing name never.
+// passes and a missing name never. (Wine's wcsstr finds no empty substring in
+// an empty name, so the runtime's search is not the one to trust here.)
 bool NameMatches(LPCWSTR friendlyName, const wchar_t* nameSubstring) {
-  return friendlyName != nullptr &&
-         std::wstring_view(friendlyName).find(nameSubstring) != std::wstring_view::npos;
+  for (LPCWSTR start = friendlyName; start != nullptr; ++start) {
+    LPCWSTR name = start;
+    const wchar_t* wanted = nameSubstring;
+    while (*wanted != L'\0' && *name == *wanted) {
+      ++name;
+      ++wanted;
+    }
+    if (*wanted == L'\0') {
+      return true;
+    }
+    if (*start == L'\0') {
+      return false;
+    }
+  }
+  return false;
 }
 
 // Reads one endpoint and hands it on when it matches. Without an identifier

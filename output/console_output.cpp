@@ -1,7 +1,5 @@
 #include "output/console_output.h"
 
-#include <cstddef>
-
 namespace {
 
 // A message is handed on in pieces of at most this many UTF-16 code units, so
@@ -12,9 +10,10 @@ constexpr std::size_t kPieceUnits = 512;
 bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 // Writes one piece to the console while it takes them, as bytes otherwise. A
-// piece the console refuses goes out as bytes, and so does the rest of the
-// message, so that nothing is lost or written twice.
-void WritePiece(HANDLE& console, ConsoleWriter writeConsole, std::FILE* stream,
+// console that takes only part of a piece is handed the rest; once it takes
+// nothing more, the units it has not taken go out as bytes, and so does the
+// rest of the message, so that nothing is lost or written twice.
+void WritePiece(HANDLE& console, ConsoleWriter writeConsole, std::FILE* stream, ByteEncoder encode,
                 const wchar_t* units, std::size_t count) {
   if (console != nullptr) {
     // The characters themselves, each line feed as CR LF, as a console holds them.
@@ -26,36 +25,53 @@ void WritePiece(HANDLE& console, ConsoleWriter writeConsole, std::FILE* stream,
       }
       characters[used++] = units[index];
     }
-    DWORD written = 0;
-    if (writeConsole(console, characters, used, &written, nullptr) != FALSE && written == used) {
+    DWORD taken = 0;
+    for (DWORD written = 0;
+         taken < used &&
+         writeConsole(console, characters + taken, used - taken, &written, nullptr) != FALSE &&
+         written != 0;) {
+      taken += written;
+    }
+    if (taken >= used) {
       return;
     }
     console = nullptr;
+    // Past the units the console took whole, counted in what it was handed:
+    // a line feed is two characters there.
+    for (; count != 0 && taken >= (*units == L'\n' ? 2u : 1u); ++units, --count) {
+      taken -= *units == L'\n' ? 2 : 1;
+    }
   }
-  // Today's bytes: each unit up to U+00FF as the byte of that value, any other
-  // as '?'. The runtime's text mode turns each line feed into CR LF.
-  char bytes[kPieceUnits];
-  for (std::size_t index = 0; index < count; ++index) {
-    bytes[index] = units[index] <= 0xFF ? static_cast<char>(units[index]) : '?';
-  }
+  char bytes[3 * kPieceUnits];
   // Write failures are not looked at: a run makes the same changes and ends
   // with the same status whether or not anybody can read what it prints.
-  (void)std::fwrite(bytes, 1, count, stream);
+  (void)std::fwrite(bytes, 1, encode(units, count, bytes), stream);
 }
 
 // The console that standard output is, or null for anything else: a pipe, a
-// file, NUL, or no handle at all.
+// file, NUL, or no handle at all. Asked once: what standard output is does not
+// change during a run.
 HANDLE StandardOutputConsole() {
-  const auto output = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  return output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode)
-             ? output
-             : nullptr;
+  static const HANDLE console = [] {
+    const auto output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode)
+               ? output
+               : nullptr;
+  }();
+  return console;
 }
 
 }  // namespace
 
-void WriteMessage(HANDLE console, ConsoleWriter writeConsole, std::FILE* bytes,
+std::size_t LatinOneBytes(const wchar_t* units, std::size_t count, char* bytes) {
+  for (std::size_t index = 0; index < count; ++index) {
+    bytes[index] = units[index] <= 0xFF ? static_cast<char>(units[index]) : '?';
+  }
+  return count;
+}
+
+void WriteMessage(HANDLE console, ConsoleWriter writeConsole, std::FILE* bytes, ByteEncoder encode,
                   std::initializer_list<std::wstring_view> pieces) {
   wchar_t units[kPieceUnits];
   std::size_t used = 0;
@@ -74,10 +90,10 @@ void WriteMessage(HANDLE console, ConsoleWriter writeConsole, std::FILE* bytes,
     }
     // More is left only when this piece is full.
     more = used == kPieceUnits && piece != pieces.end();
-    // The two halves of a surrogate pair stay in one piece, so that the console
-    // never receives half a character.
+    // The two halves of a surrogate pair stay in one piece, so that neither the
+    // console nor the encoder ever receives half a character.
     const std::size_t whole = more && IsHighSurrogate(units[used - 1]) ? used - 1 : used;
-    WritePiece(console, writeConsole, bytes, units, whole);
+    WritePiece(console, writeConsole, bytes, encode, units, whole);
     if (whole != used) {
       units[0] = units[whole];
     }
@@ -85,15 +101,17 @@ void WriteMessage(HANDLE console, ConsoleWriter writeConsole, std::FILE* bytes,
   }
 }
 
+void PrintMessage(ByteEncoder encode, std::initializer_list<std::wstring_view> pieces) {
+  WriteMessage(StandardOutputConsole(), WriteConsoleW, stdout, encode, pieces);
+}
+
 void PrintMessage(std::initializer_list<std::wstring_view> pieces) {
-  // Asked once: what standard output is does not change during a run.
-  static const auto console = StandardOutputConsole();
-  WriteMessage(console, WriteConsoleW, stdout, pieces);
+  PrintMessage(LatinOneBytes, pieces);
 }
 
 Hex32Text::Hex32Text(std::uint32_t value) : digits_() {
-  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
   for (int position = 7; position >= 0; --position, value >>= 4) {
-    digits_[position] = kDigits[value & 0xF];
+    const unsigned digit = value & 0xF;
+    digits_[position] = static_cast<wchar_t>(digit < 10 ? L'0' + digit : L'A' - 10 + digit);
   }
 }

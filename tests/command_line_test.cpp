@@ -74,6 +74,7 @@ struct ListGrammarCase {
   bool accepted;
   std::optional<EDataFlow> flow = std::nullopt;  // none: both
   const wchar_t* substring = nullptr;            // none: every endpoint
+  bool utf8 = false;
 };
 
 void PrintTo(const ListGrammarCase& row, std::ostream* out) { *out << row.title; }
@@ -88,6 +89,7 @@ TEST_P(ListGrammar, DecidesFlowAndSubstring) {
   ASSERT_EQ(row.accepted, request.has_value());
   if (request) {
     EXPECT_EQ(row.flow, request->flow);
+    EXPECT_EQ(row.utf8, request->utf8);
     EXPECT_EQ(row.substring == nullptr, request->nameSubstring == nullptr);
     if (row.substring != nullptr && request->nameSubstring != nullptr) {
       EXPECT_STREQ(row.substring, request->nameSubstring);
@@ -109,7 +111,16 @@ INSTANTIATE_TEST_SUITE_P(
         ListGrammarCase{"AbbreviatedFlow", {L"rec"}, false},
         ListGrammarCase{"KelvinSignIsNotK", {L"playbac\u212A"}, false},
         ListGrammarCase{"ActionIsNoFlow", {L"disable", L"render", L"x"}, false},
-        ListGrammarCase{"NothingAfterTheSubstring", {L"render", L"x", L"y"}, false}),
+        ListGrammarCase{"NothingAfterTheSubstring", {L"render", L"x", L"y"}, false},
+        // -utf8 first, a whole word in any ASCII case, as the flow words are.
+        ListGrammarCase{"Utf8Alone", {L"-utf8"}, true, std::nullopt, nullptr, true},
+        ListGrammarCase{"Utf8ThenFlowAndSubstring", {L"-UTF8", L"capture", L"Mic"}, true, eCapture,
+                        L"Mic", true},
+        ListGrammarCase{"Utf8AfterTheFlowIsTheSubstring", {L"render", L"-utf8"}, true, eRender,
+                        L"-utf8"},
+        ListGrammarCase{"Utf8IsNoFlow", {L"-utf8", L"-utf8"}, false},
+        ListGrammarCase{"Utf8Abbreviated", {L"-utf"}, false},
+        ListGrammarCase{"Utf8NothingAfterTheSubstring", {L"-utf8", L"render", L"x", L"y"}, false}),
     [](const ::testing::TestParamInfo<ListGrammarCase>& info) { return info.param.title; });
 // clang-format on
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Both programs at a terminal and through a pipe, against a simulated machine
 # whose names go beyond Latin-1. At a terminal every name shows whole and each
-# line ends once; through a pipe the bytes are exactly the scripts' contract.
+# line ends once, with -utf8 too; through a pipe the bytes are exactly the
+# scripts' contract, or with -utf8 every name whole in UTF-8.
 # Wine's own console turns each half of a character beyond U+FFFF into U+FFFD
 # as it draws it, so there the terminal shows two of those; in-process tests
 # check that such a pair reaches the console whole.
@@ -13,15 +14,18 @@ rm -rf "$work"
 mkdir -p "$work"
 fail() { echo "console: $*"; exit 1; }
 
-# One line a name. The long one holds a headphones emoji where Quorvane's line
-# ends its first piece of 512 units ("Playback: " and 501 units before it).
+# One line a name. The long ones hold a headphones emoji where a line ends its
+# first piece of 512 units: Quorvane's ("Playback: " and 501 units before it)
+# and the listing's ("Playback<TAB>active<TAB>{n6}<TAB>" and 490).
 long=$(printf '%0501d' 0 | tr 0 L)
+longer=$(printf '%0490d' 0 | tr 0 M)
 cat >"$work/names" <<NAMES
 Kopfhörer
 Динамики (Realtek High Definition Audio)
 扬声器 (Realtek(R) Audio)
 Headphones 🎧
 ${long}🎧tail
+${longer}🎧tail
 NAMES
 n=0
 while IFS= read -r name; do
@@ -49,7 +53,7 @@ through_pipe() {
 # Latin-1 as its byte, anything above U+00FF as '?' (a pair as '??').
 sed 's/🎧/\xef\xbf\xbd\xef\xbf\xbd/' "$work/names" >"$work/drawn"
 printf '%b\n' 'Kopfh\0366rer' '???????? (Realtek High Definition Audio)' '??? (Realtek(R) Audio)' \
-  'Headphones ??' "${long}??tail" >"$work/bytes"
+  'Headphones ??' "${long}??tail" "${longer}??tail" >"$work/bytes"
 
 check() {
   label=$1
@@ -68,9 +72,16 @@ check "Quorvane through a pipe" "$work/expected" "$work/piped"
 
 # The listing's tabs are drawn as spaces to the next tab stop.
 awk '{ printf "Playback\tactive\t{n%d}\t%s\n", NR, $0 }' "$work/drawn" | expand >"$work/expected"
-at_terminal "$build/QuorvaneList.exe" render >"$work/shown"
-check "QuorvaneList at a terminal" "$work/expected" "$work/shown"
-LC_ALL=C awk '{ printf "Playback\tactive\t{n%d}\t%s\r\n", NR, $0 }' "$work/bytes" >"$work/expected"
+for switch in "" -utf8; do
+  # shellcheck disable=SC2086 # the switch, or nothing
+  at_terminal "$build/QuorvaneList.exe" $switch render >"$work/shown"
+  check "QuorvaneList${switch:+ $switch} at a terminal" "$work/expected" "$work/shown"
+done
+list_lines() { LC_ALL=C awk '{ printf "Playback\tactive\t{n%d}\t%s\r\n", NR, $0 }' "$1"; }
+list_lines "$work/bytes" >"$work/expected"
 through_pipe "$build/QuorvaneList.exe" render
 check "QuorvaneList through a pipe" "$work/expected" "$work/piped"
+list_lines "$work/names" >"$work/expected"
+through_pipe "$build/QuorvaneList.exe" -utf8 render
+check "QuorvaneList -utf8 through a pipe" "$work/expected" "$work/piped"
 echo "Console: every name whole at a terminal, each line ended once; exact bytes through a pipe."

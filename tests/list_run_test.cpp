@@ -20,23 +20,30 @@ struct ListCase {
   bool listed = true;
   PlatformFailures failures = {};
   DWORD apartment = COINIT_APARTMENTTHREADED;
+  // As -utf8 writes it, where that differs: names beyond ASCII.
+  std::optional<std::string> utf8Output = std::nullopt;
 };
 
 void PrintTo(const ListCase& row, std::ostream* out) { *out << row.title; }
 
 class ListRun : public ::testing::TestWithParam<ListCase> {};
 
-// A listing only looks: it never makes a policy object.
+// A listing only looks: it never makes a policy object. Each row runs as
+// captured output is written by default and with -utf8.
 TEST_P(ListRun, ListsWhatQuorvaneSees) {
   const ListCase& row = GetParam();
-  bool listed = false;
-  const SimulatedRun run = RunSimulated(row.endpoints, row.failures, row.apartment, [&] {
-    listed = ListEndpoints(row.flows, row.substring ? row.substring->c_str() : nullptr);
-  });
-  EXPECT_EQ(row.output, run.output);
-  EXPECT_EQ(row.listed, listed);
-  for (const std::wstring& entry : run.journal) {
-    EXPECT_EQ(std::wstring::npos, entry.find(L"policy")) << "a listing made a policy object";
+  for (const bool utf8 : {false, true}) {
+    SCOPED_TRACE(utf8 ? "-utf8" : "Latin-1");
+    bool listed = false;
+    const SimulatedRun run = RunSimulated(row.endpoints, row.failures, row.apartment, [&] {
+      listed = ListEndpoints(row.flows, row.substring ? row.substring->c_str() : nullptr,
+                             utf8 ? Utf8Bytes : LatinOneBytes);
+    });
+    EXPECT_EQ(utf8 ? row.utf8Output.value_or(row.output) : row.output, run.output);
+    EXPECT_EQ(row.listed, listed);
+    for (const std::wstring& entry : run.journal) {
+      EXPECT_EQ(std::wstring::npos, entry.find(L"policy")) << "a listing made a policy object";
+    }
   }
 }
 
@@ -106,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{.title = "SameCaseSensitiveMatchOnTheWholeName",
                  .endpoints = {{L"Speakers"}, {L"loudspeakers \u58F0"}, {L"Mic"}},
                  .flows = {eRender}, .substring = L"speakers \u58F0",
-                 .output = Line("active", 1, "loudspeakers ?")},
+                 .output = Line("active", 1, "loudspeakers ?"),
+                 .utf8Output = Line("active", 1, "loudspeakers \xE5\xA3\xB0")},
         ListCase{.title = "NothingMatchedIsStillAListing", .endpoints = {{L"Speakers"}},
                  .flows = {eCapture}, .substring = L"Speakers", .output = ""}),
     [](const ::testing::TestParamInfo<ListCase>& info) { return info.param.title; });

@@ -114,12 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 const char kListUsageBytes[] =
     "Usage:\r\n"
-    "  QuorvaneList.exe [render|capture [\"Name substring\"]]\r\n"
+    "  QuorvaneList.exe [-utf8] [render|capture [\"Name substring\"]]\r\n"
     "\r\n"
     "Lists audio endpoints, playback first, one a line: flow, state, id and\r\n"
     "friendly name, separated by tabs. With a substring, exactly the endpoints\r\n"
-    "that Quorvane.exe enable|disable would act on.\r\n"
-    "A console shows every name whole.\r\n";
+    "that Quorvane.exe would act on.\r\n"
+    "With -utf8, captured output is UTF-8 and shows every name whole.\r\n";
 
 // QuorvaneList.exe as a process: its splitting, its statuses and its image;
 // its grammar and its lines are the in-process tests'.
