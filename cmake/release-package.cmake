@@ -1,5 +1,6 @@
 # Makes Quorvane-<version>-win64.zip (Quorvane.exe, QuorvaneList.exe, the
-# README, the licence and the administrators' PowerShell scripts) and its
+# README, the licence and the administrators' PowerShell scripts, the programs
+# and the scripts signed when a certificate is named) and its
 # SHA-256 checksum file, and beside them a list of the toolchain's package
 # versions. The same inputs give the same bytes: the archive's entries are in a
 # fixed order with fixed times and modes and no other metadata. When the
@@ -21,10 +22,6 @@ file(MAKE_DIRECTORY ${stage})
 set(read_only OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(COPY ${SOURCE_DIR}/README.md DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 file(COPY_FILE ${SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt)
-set(scripts Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1)
-foreach(script ${scripts})
-  file(COPY ${SOURCE_DIR}/admin/${script} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
-endforeach()
 file(CHMOD ${stage}/LICENSE.txt PERMISSIONS ${read_only})
 
 # The certificate and the rest may also come from the environment, as in a
@@ -35,9 +32,15 @@ foreach(setting SIGNING_CERTIFICATE SIGNING_PASSWORD_FILE TIMESTAMP_URL SIGNING_
     set(${setting} "$ENV{QUORVANE_${setting}}")
   endif()
 endforeach()
-set(programs ${EXECUTABLE} ${LIST_EXECUTABLE})
+# Signed alike: the programs, and the fleet scripts, whose signature lets an
+# administrator check that they are the project's before editing them.
+set(scripts Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1)
+set(signed ${EXECUTABLE} ${LIST_EXECUTABLE})
+foreach(script ${scripts})
+  list(APPEND signed ${SOURCE_DIR}/admin/${script})
+endforeach()
 if(NOT SIGNING_CERTIFICATE)
-  file(COPY ${programs} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
+  file(COPY ${signed} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 else()
   # A private folder for the password file, readable by this user alone.
   set(private ${OUTPUT_DIR}/signing)
@@ -60,17 +63,17 @@ else()
   if(TIMESTAMP_URL)
     list(APPEND options -ts ${TIMESTAMP_URL})
   endif()
-  foreach(program ${programs})
-    get_filename_component(program_name ${program} NAME)
+  foreach(file ${signed})
+    get_filename_component(file_name ${file} NAME)
     execute_process(COMMAND osslsigncode sign -pkcs12 ${SIGNING_CERTIFICATE}
-      -readpass ${SIGNING_PASSWORD_FILE} ${options} -in ${program} -out ${stage}/${program_name}
+      -readpass ${SIGNING_PASSWORD_FILE} ${options} -in ${file} -out ${stage}/${file_name}
       RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
     if(failed)
       file(REMOVE_RECURSE ${private} ${stage})
-      message(FATAL_ERROR "could not sign ${program_name} with ${SIGNING_CERTIFICATE}:\n${said}")
+      message(FATAL_ERROR "could not sign ${file_name} with ${SIGNING_CERTIFICATE}:\n${said}")
     endif()
-    file(CHMOD ${stage}/${program_name} PERMISSIONS ${read_only})
-    message(STATUS "Signed ${program_name} with ${SIGNING_CERTIFICATE}")
+    file(CHMOD ${stage}/${file_name} PERMISSIONS ${read_only})
+    message(STATUS "Signed ${file_name} with ${SIGNING_CERTIFICATE}")
   endforeach()
   file(REMOVE_RECURSE ${private})
 endif()

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Signs the release package with the release workflow's own script
 # (scripts/release/package-release.sh) and a throwaway certificate authority,
-# and checks the signatures, their tamper evidence, the checksum, the zip, that
-# signing twice gives the same bytes, and that the key never outlives the
-# script, nor a package a failed signing.
+# and checks the signatures (the programs' and the scripts'), their tamper
+# evidence, the checksum, the zip, that signing twice gives the same bytes,
+# and that the key never outlives the script, nor a package a failed signing.
 # The process tests run the signed executable it leaves. With "verify" (for the
 # g++ build, which releases are made with), scripts/release/verify-release.sh must find
 # the package equal to its source, and the package with a changed byte not.
@@ -55,7 +55,7 @@ refused "could not sign" QUORVANE_SIGNING_PASSWORD=wrong
 [ ! -e "$build/release/$package.zip" ] || fail "a failed signing left a package behind"
 [ -z "$(ls -A "$RUNNER_TEMP")" ] || fail "the key outlived a failed signing: $(ls "$RUNNER_TEMP")"
 signed=$work/a/$package/Quorvane.exe
-for file in "$package.zip" "$package.zip.sha256" "$package/Quorvane.exe"; do
+for file in "$package.zip" "$package.zip.sha256" "$package/Quorvane.exe" "$package/Hide-Endpoints.ps1"; do
   cmp "$work/a/$file" "$work/b/$file" || fail "signing twice gave different bytes: $file"
 done
 ! cmp -s "$build/Quorvane.exe" "$signed" || fail "the packaged executable is not signed"
@@ -76,6 +76,10 @@ cp "$signed" tampered.exe
 printf '\314' | dd of=tampered.exe bs=1 seek=$((0x$text + 64)) conv=notrunc 2>/dev/null
 ! cmp -s "$signed" tampered.exe || printf '\220' | dd of=tampered.exe bs=1 seek=$((0x$text + 64)) conv=notrunc 2>/dev/null
 ! osslsigncode verify -CAfile ca.pem -in tampered.exe >/dev/null 2>&1 || fail "a changed byte still verifies"
+# And one byte of a script: 'render' becomes 'Render' in its settings.
+sed '0,/render/s//Render/' "$work/a/$package/Hide-Endpoints.ps1" >tampered.ps1
+! cmp -s "$work/a/$package/Hide-Endpoints.ps1" tampered.ps1 || fail "the script was not changed"
+! osslsigncode verify -CAfile ca.pem -in tampered.ps1 >/dev/null 2>&1 || fail "a script with a changed byte still verifies"
 
 (cd "$work/a" && sha256sum --quiet -c "$package.zip.sha256") || fail "checksum does not match the zip"
 unzip -p "$work/a/$package.zip" Quorvane.exe | cmp - "$signed" || fail "the zip holds another executable"
@@ -86,11 +90,15 @@ if [ "${4:-}" = verify ]; then
   rebuilt=${QUORVANE_VERIFY_BUILD:-$work/rebuilt}
   verify() { sh "$source/scripts/release/verify-release.sh" --source "$source" --build "$rebuilt" "$1" >"$2" 2>&1; }
   verify "$work/a/$package.zip" match.log || { cat match.log; fail "the package does not match its source"; }
-  mkdir -p changed/zip changed/exe
-  cp "$work/a/$package.zip" changed/zip/ && cp tampered.exe changed/exe/Quorvane.exe
-  (cd changed/exe && zip -q "../zip/$package.zip" Quorvane.exe)
+  mkdir -p changed/zip changed/files
+  cp "$work/a/$package.zip" changed/zip/ && cp tampered.exe changed/files/Quorvane.exe
+  cp tampered.ps1 changed/files/Hide-Endpoints.ps1
+  (cd changed/files && zip -q "../zip/$package.zip" Quorvane.exe Hide-Endpoints.ps1)
   ! verify "changed/zip/$package.zip" mismatch.log || fail "a changed byte still matches its source"
-  grep -q "^MISMATCH: .*, first at offsets .*$(printf '0x%X' $((0x$text + 64))) " mismatch.log ||
+  grep -q "^MISMATCH: the release's Quorvane.exe, .*, first at offsets .*$(printf '0x%X' $((0x$text + 64))) " mismatch.log ||
     fail "the mismatch is not placed: $(cat mismatch.log)"
+  grep -q "^MISMATCH: the release's Hide-Endpoints.ps1, .* in 1 bytes" mismatch.log ||
+    fail "the changed script matches: $(cat mismatch.log)"
+  grep -q "^MATCH: the release's Detect-ShownEndpoints.ps1" mismatch.log || fail "$(cat mismatch.log)"
 fi
 echo "Signed release: verified, tamper-evident, checksummed, reproducible${4:+, and equal to its source}."

@@ -1,8 +1,8 @@
 #!/bin/sh
 # The release job's package step: checks that the tag names the project's
 # version, builds the release package signed with the certificate that the
-# environment holds, and verifies both signatures against the issuing
-# authority's root. The key lives in a private folder of $RUNNER_TEMP (or the
+# environment holds, and verifies the signatures of both programs and both
+# fleet scripts against the issuing authority's root. The key lives in a private folder of $RUNNER_TEMP (or the
 # system's temporary folder) for this script's run only, whatever ends it.
 # usage: package-release.sh TAG [BUILD_FOLDER]      (build/mingw by default)
 # Environment: QUORVANE_SIGNING_CERTIFICATE_BASE64 (the PKCS#12 file, base64),
@@ -35,10 +35,9 @@ trap 'exit 1' HUP INT TERM
 printf '%s' "$QUORVANE_SIGNING_CERTIFICATE_BASE64" | base64 -d >"$private/signing.p12"
 export QUORVANE_SIGNING_CERTIFICATE="$private/signing.p12"
 cmake --build "$build" --target release-package
-for program in Quorvane QuorvaneList; do
-  signed=$build/release/Quorvane-$version-win64/$program.exe
-  osslsigncode verify -CAfile "$root" -in "$signed" >"$private/verify.log" 2>&1 ||
-    { cat "$private/verify.log"; fail "$program.exe does not verify against $root"; }
+for file in Quorvane.exe QuorvaneList.exe Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1; do
+  osslsigncode verify -CAfile "$root" -in "$build/release/Quorvane-$version-win64/$file" >"$private/verify.log" 2>&1 ||
+    { cat "$private/verify.log"; fail "$file does not verify against $root"; }
 done
 [ -z "${GITHUB_ENV:-}" ] || echo "VERSION=$version" >>"$GITHUB_ENV"
 echo "Signed and verified against $root: Quorvane-$version-win64.zip"

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Checks a signed release against its source: rebuilds the executables from the
 # release's tag (or from the source folder given), takes the signature off the
-# release's Quorvane.exe and QuorvaneList.exe and compares each byte for byte.
+# release's Quorvane.exe and QuorvaneList.exe and its two fleet scripts, and
+# compares each byte for byte with the one built, or the script in the source.
 # usage: scripts/release/verify-release.sh [--source FOLDER] [--build FOLDER] Quorvane-VERSION-win64.zip
 # Without --source, the tag vVERSION is taken from this checkout (git fetch
 # --tags first). Needs the packages `scripts/install-deps.sh build` installs,
@@ -50,20 +51,24 @@ if [ -f "$toolchain" ]; then
 fi
 
 status=0
-for program in $programs; do
-  unzip -p "$zip" "$program.exe" >"$work/signed.exe"
-  rm -f "$work/release.exe"
-  osslsigncode remove-signature -in "$work/signed.exe" -out "$work/release.exe" >/dev/null
-  built=$build/$program.exe
-  if cmp -s "$work/release.exe" "$built"; then
-    echo "MATCH: the release's $program.exe, less its signature, is byte for byte the one built from $version's source."
+for file in Quorvane.exe QuorvaneList.exe Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1; do
+  case "$file" in
+    *.exe) built=$build/$file from="built from" ;;
+    *) built=$source/admin/$file from=in ;;
+  esac
+  extension=${file##*.}
+  unzip -p "$zip" "$file" >"$work/signed.$extension"
+  rm -f "$work/release.$extension"
+  osslsigncode remove-signature -in "$work/signed.$extension" -out "$work/release.$extension" >/dev/null
+  if cmp -s "$work/release.$extension" "$built"; then
+    echo "MATCH: the release's $file, less its signature, is byte for byte the one $from $version's source."
     continue
   fi
-  # Where they differ; a changed byte anywhere changes the header's checksum at 0xD8 too.
-  cmp -l "$work/release.exe" "$built" >"$work/differences" 2>&1 || true
+  # Where they differ; a changed byte anywhere in a program changes the header's checksum at 0xD8 too.
+  cmp -l "$work/release.$extension" "$built" >"$work/differences" 2>&1 || true
   count=$(wc -l <"$work/differences")
   offsets=$(head -n 8 "$work/differences" | awk '$1 ~ /^[0-9]+$/ { printf " 0x%X", $1 - 1 }')
-  echo "MISMATCH: the release's $program.exe, less its signature, differs from the one built from $version's source in $count bytes, first at offsets$offsets ($(stat -c %s "$work/release.exe") and $(stat -c %s "$built") bytes long)."
+  echo "MISMATCH: the release's $file, less its signature, differs from the one $from $version's source in $count bytes, first at offsets$offsets ($(stat -c %s "$work/release.$extension") and $(stat -c %s "$built") bytes long)."
   status=1
 done
 exit $status
