@@ -1,11 +1,11 @@
 # Detect-ShownEndpoints.ps1: the detection half of a fleet remediation (such as
 # Intune's Remediations, run as SYSTEM). Asks QuorvaneList.exe for exactly the
 # endpoints that Quorvane.exe disable $Flow $Substring acts on, through the same
-# Windows calls and the same match, and exits 1, so that the remediation runs,
-# while any of them is active and not hidden. Exits 1 too when QuorvaneList.exe
-# is missing or fails, or a setting is wrong, so that the failure shows in the
-# report.
-# Otherwise exits 0, and says so when nothing matched, so that a typo shows.
+# Windows calls and the same match, names each that is not hidden with its
+# state, and exits 1, so that the remediation runs, while any of them is active.
+# Exits 1 too when QuorvaneList.exe is missing or fails, or a setting is wrong,
+# so that the failure shows in the report; otherwise 0. Its last line always
+# says what it found, in counts, for a report that shows only that line.
 # Set both as in Hide-Endpoints.ps1.
 $Flow = 'render'                              # render (playback) or capture (recording)
 $Substring = 'NVIDIA High Definition Audio'   # matched as Quorvane matches: exactly, case-sensitively
@@ -20,31 +20,31 @@ $Substring = 'NVIDIA High Definition Audio'   # matched as Quorvane matches: exa
 $Folder = Join-Path $(if ($env:ProgramW6432) { $env:ProgramW6432 } else { $env:ProgramFiles }) 'Quorvane'
 
 # Refuses settings the tools would not take as meant, before anything runs:
-# returns what is wrong with them, or nothing.
+# returns the summary that says what is wrong with them, or nothing. It names
+# no setting's value, which the report's last line never shows.
 function Test-Setting {
     # The flow words are Quorvane's own; -notcontains ignores case, as Quorvane does.
     if (@('render', 'playback', 'capture', 'recording', 'record') -notcontains $Flow) {
-        return "Flow '$Flow' is none of render, playback, capture, recording or record."
+        return 'Setting refused: the flow is none of render, playback, capture, recording or record.'
     }
     # Hiding every endpoint of a flow is no fleet default, and Windows PowerShell
     # 5.1 would not pass an empty argument on at all.
     if ([string]::IsNullOrWhiteSpace($Substring)) {
-        return 'Substring is empty or blank: set it to a piece of the names to hide.'
+        return 'Setting refused: the substring is empty or blank; set it to a piece of the names to hide.'
     }
     # Windows PowerShell 5.1 puts an argument on the command line without
     # escaping a double quote in it or a backslash at its end, so the tools
     # would be handed other words than these.
     if ($Substring.Contains('"') -or $Substring.EndsWith('\')) {
-        return "Substring '$Substring' holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly."
+        return 'Setting refused: the substring holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly.'
     }
 }
 
-# Runs one of the tools and returns its status and its lines. The tools write
-# each character of a name up to U+00FF as one byte of that value (Latin-1),
-# and PowerShell decodes a program's output with [Console]::OutputEncoding, so
-# that is Latin-1 for the call and the names come out whole. A host without a
-# console may refuse the setting; the names are then decoded in its code page.
-function Invoke-Tool([string]$Program, [string[]]$Arguments) {
+# Runs one of the tools and returns its status and its lines, decoded as
+# $Encoding: PowerShell decodes a program's output with
+# [Console]::OutputEncoding, so that is set for the call. A host without a
+# console may refuse the setting; the lines are then decoded in its code page.
+function Invoke-Tool([string]$Program, [string[]]$Arguments, [Text.Encoding]$Encoding) {
     $path = Join-Path $Folder $Program
     if (-not (Test-Path -LiteralPath $path -PathType Leaf)) {
         return @{ Status = -1; Lines = @("$Program is not in $Folder") }
@@ -57,7 +57,7 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
     try {
         try {
             $saved = [Console]::OutputEncoding
-            [Console]::OutputEncoding = [Text.Encoding]::GetEncoding(28591)
+            [Console]::OutputEncoding = $Encoding
         } catch { }
         $lines = @(& $path @Arguments)
         $status = $LASTEXITCODE
@@ -68,17 +68,72 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
     }
     return @{ Status = $status; Lines = $lines }
 }
+
+# The lines, in order, that fit in $Room characters with their line ends; the
+# first that does not fit is cut to the room left and ends in '...'.
+function Select-Fitting([object[]]$Lines, [int]$Room) {
+    foreach ($line in $Lines) {
+        $text = "$line"
+        if ($text.Length + 2 -le $Room) {
+            $text
+            $Room -= $text.Length + 2
+            continue
+        }
+        if ($Room -gt 5) {
+            $keep = $Room - 5
+            # Never half of a character beyond U+FFFF.
+            if ([char]::IsHighSurrogate($text[$keep - 1])) { $keep-- }
+            $text.Substring(0, $keep) + '...'
+        }
+        return
+    }
+}
+
+# Writes the lines and then the summary, which an agent's report shows as the
+# script's last line. Intune keeps 2,048 characters of a script's output, each
+# line end counted as two (CR LF): when the lines would not fit beside the
+# summary, those from the middle are left out, and a line says how many.
+function Write-Report([object[]]$Lines, [string]$Summary) {
+    $room = 2048 - ($Summary.Length + 2)
+    $cost = 0
+    foreach ($line in $Lines) { $cost += "$line".Length + 2 }
+    if ($cost -le $room) {
+        $Lines
+    } else {
+        $room -= 40   # the line that says how many were left out
+        $head = @(Select-Fitting $Lines ([int][math]::Floor($room / 2)))
+        foreach ($line in $head) { $room -= $line.Length + 2 }
+        $rest = @($Lines | Select-Object -Skip $head.Count)
+        [array]::Reverse($rest)
+        $tail = @(Select-Fitting $rest $room)
+        [array]::Reverse($tail)
+        $head
+        $left = $Lines.Count - $head.Count - $tail.Count
+        if ($left -gt 0) { "... $left of $($Lines.Count) lines left out ..." }
+        $tail
+    }
+    $Summary
+}
 # <<< Shared
 
 $problem = Test-Setting
 if ($problem) {
-    Write-Output $problem
+    Write-Report @() $problem
     exit 1
 }
-$listing = Invoke-Tool 'QuorvaneList.exe' @($Flow, $Substring)
+# -utf8: every name whole, whatever the machine's language.
+$listing = Invoke-Tool 'QuorvaneList.exe' @('-utf8', $Flow, $Substring) ([Text.UTF8Encoding]::new($false))
+if ($listing.Status -eq 1) {
+    # A QuorvaneList.exe from before -utf8 answers it with its usage text.
+    Write-Report @('QuorvaneList.exe does not know -utf8: install the QuorvaneList.exe of the same release as this script.') 'QuorvaneList.exe failed (status 1).'
+    exit 1
+}
+if ($listing.Status -lt 0) {
+    Write-Report $listing.Lines 'QuorvaneList.exe could not run.'
+    exit 1
+}
 if ($listing.Status -ne 0) {
-    $listing.Lines | ForEach-Object { Write-Output $_ }
-    Write-Output "QuorvaneList.exe could not list the endpoints (status $($listing.Status))."
+    Write-Report $listing.Lines "QuorvaneList.exe failed (status $($listing.Status))."
     exit 1
 }
 # Each line: flow, state, id and friendly name, separated by tabs, the name last.
@@ -86,16 +141,22 @@ if ($listing.Status -ne 0) {
 # shown: what Windows reports for an endpoint that is hidden and also unplugged
 # or absent is not documented, and counting that as shown could run the
 # remediation forever. One that becomes active is caught at the next detection.
+$flowWord = $Flow.ToLowerInvariant()
 $active = 0
-foreach ($line in $listing.Lines) {
+$shown = @(foreach ($line in $listing.Lines) {
     $fields = $line -split "`t", 4
-    if ($fields[1] -ne 'disabled') { Write-Output "Shown ($($fields[1])): $($fields[3])" }
+    if ($fields[1] -ne 'disabled') { "Shown ($($fields[1])): $($fields[3])" }
     if ($fields[1] -eq 'active') { $active++ }
-}
-if ($active -gt 0) { exit 1 }
-if ($listing.Lines.Count -eq 0) {
-    Write-Output "No $Flow endpoint's name contains '$Substring': nothing to hide. Is the substring right?"
+})
+$matched = $listing.Lines.Count
+if ($matched -eq 0) {
+    Write-Report @() "Nothing to hide: no $flowWord endpoint's name matches."
     exit 0
 }
-Write-Output "None of the $($listing.Lines.Count) $Flow endpoints whose names contain '$Substring' is active and shown."
+$counts = "$active of $matched $flowWord endpoints that match $(if ($active -eq 1) { 'is' } else { 'are' }) active and shown"
+if ($active -gt 0) {
+    Write-Report $shown "${counts}: hiding needed."
+    exit 1
+}
+Write-Report $shown "${counts}: nothing to hide."
 exit 0

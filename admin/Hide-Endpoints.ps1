@@ -3,7 +3,8 @@
 # Quorvane, writes Quorvane's lines to its own output (names up to U+00FF
 # whole), and exits 0 only when Quorvane changed something (its status 0);
 # otherwise with Quorvane's own status (1 usage error, 2 nothing changed), or 1
-# when Quorvane is missing or a setting is wrong.
+# when Quorvane is missing or a setting is wrong. Its last line always says
+# what happened, in counts, for a report that shows only that line.
 $Flow = 'render'                              # render (playback) or capture (recording)
 $Substring = 'NVIDIA High Definition Audio'   # the same as in the detection script
 
@@ -17,31 +18,31 @@ $Substring = 'NVIDIA High Definition Audio'   # the same as in the detection scr
 $Folder = Join-Path $(if ($env:ProgramW6432) { $env:ProgramW6432 } else { $env:ProgramFiles }) 'Quorvane'
 
 # Refuses settings the tools would not take as meant, before anything runs:
-# returns what is wrong with them, or nothing.
+# returns the summary that says what is wrong with them, or nothing. It names
+# no setting's value, which the report's last line never shows.
 function Test-Setting {
     # The flow words are Quorvane's own; -notcontains ignores case, as Quorvane does.
     if (@('render', 'playback', 'capture', 'recording', 'record') -notcontains $Flow) {
-        return "Flow '$Flow' is none of render, playback, capture, recording or record."
+        return 'Setting refused: the flow is none of render, playback, capture, recording or record.'
     }
     # Hiding every endpoint of a flow is no fleet default, and Windows PowerShell
     # 5.1 would not pass an empty argument on at all.
     if ([string]::IsNullOrWhiteSpace($Substring)) {
-        return 'Substring is empty or blank: set it to a piece of the names to hide.'
+        return 'Setting refused: the substring is empty or blank; set it to a piece of the names to hide.'
     }
     # Windows PowerShell 5.1 puts an argument on the command line without
     # escaping a double quote in it or a backslash at its end, so the tools
     # would be handed other words than these.
     if ($Substring.Contains('"') -or $Substring.EndsWith('\')) {
-        return "Substring '$Substring' holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly."
+        return 'Setting refused: the substring holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly.'
     }
 }
 
-# Runs one of the tools and returns its status and its lines. The tools write
-# each character of a name up to U+00FF as one byte of that value (Latin-1),
-# and PowerShell decodes a program's output with [Console]::OutputEncoding, so
-# that is Latin-1 for the call and the names come out whole. A host without a
-# console may refuse the setting; the names are then decoded in its code page.
-function Invoke-Tool([string]$Program, [string[]]$Arguments) {
+# Runs one of the tools and returns its status and its lines, decoded as
+# $Encoding: PowerShell decodes a program's output with
+# [Console]::OutputEncoding, so that is set for the call. A host without a
+# console may refuse the setting; the lines are then decoded in its code page.
+function Invoke-Tool([string]$Program, [string[]]$Arguments, [Text.Encoding]$Encoding) {
     $path = Join-Path $Folder $Program
     if (-not (Test-Path -LiteralPath $path -PathType Leaf)) {
         return @{ Status = -1; Lines = @("$Program is not in $Folder") }
@@ -54,7 +55,7 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
     try {
         try {
             $saved = [Console]::OutputEncoding
-            [Console]::OutputEncoding = [Text.Encoding]::GetEncoding(28591)
+            [Console]::OutputEncoding = $Encoding
         } catch { }
         $lines = @(& $path @Arguments)
         $status = $LASTEXITCODE
@@ -65,14 +66,76 @@ function Invoke-Tool([string]$Program, [string[]]$Arguments) {
     }
     return @{ Status = $status; Lines = $lines }
 }
+
+# The lines, in order, that fit in $Room characters with their line ends; the
+# first that does not fit is cut to the room left and ends in '...'.
+function Select-Fitting([object[]]$Lines, [int]$Room) {
+    foreach ($line in $Lines) {
+        $text = "$line"
+        if ($text.Length + 2 -le $Room) {
+            $text
+            $Room -= $text.Length + 2
+            continue
+        }
+        if ($Room -gt 5) {
+            $keep = $Room - 5
+            # Never half of a character beyond U+FFFF.
+            if ([char]::IsHighSurrogate($text[$keep - 1])) { $keep-- }
+            $text.Substring(0, $keep) + '...'
+        }
+        return
+    }
+}
+
+# Writes the lines and then the summary, which an agent's report shows as the
+# script's last line. Intune keeps 2,048 characters of a script's output, each
+# line end counted as two (CR LF): when the lines would not fit beside the
+# summary, those from the middle are left out, and a line says how many.
+function Write-Report([object[]]$Lines, [string]$Summary) {
+    $room = 2048 - ($Summary.Length + 2)
+    $cost = 0
+    foreach ($line in $Lines) { $cost += "$line".Length + 2 }
+    if ($cost -le $room) {
+        $Lines
+    } else {
+        $room -= 40   # the line that says how many were left out
+        $head = @(Select-Fitting $Lines ([int][math]::Floor($room / 2)))
+        foreach ($line in $head) { $room -= $line.Length + 2 }
+        $rest = @($Lines | Select-Object -Skip $head.Count)
+        [array]::Reverse($rest)
+        $tail = @(Select-Fitting $rest $room)
+        [array]::Reverse($tail)
+        $head
+        $left = $Lines.Count - $head.Count - $tail.Count
+        if ($left -gt 0) { "... $left of $($Lines.Count) lines left out ..." }
+        $tail
+    }
+    $Summary
+}
 # <<< Shared
 
 $problem = Test-Setting
 if ($problem) {
-    Write-Output $problem
+    Write-Report @() $problem
     exit 1
 }
-$run = Invoke-Tool 'Quorvane.exe' @('disable', $Flow, $Substring)
-$run.Lines | ForEach-Object { Write-Output $_ }
+# Quorvane writes each character of a name up to U+00FF as one byte of that
+# value, and anything above as '?': Latin-1 reads those bytes back exactly.
+$run = Invoke-Tool 'Quorvane.exe' @('disable', $Flow, $Substring) ([Text.Encoding]::GetEncoding(28591))
+$flowWord = $Flow.ToLowerInvariant()
+$hid = @($run.Lines -like '* -> DISABLED').Count
+$refused = @($run.Lines -match '^(PolicyConfig CoCreateInstance|SetEndpointVisibility) failed \(hr=0x[0-9A-F]{8}\)$').Count
+$summary = if ($run.Status -eq 0) {
+    "Hid $hid $flowWord endpoint$(if ($hid -ne 1) { 's' })$(if ($refused -gt 0) { "; $refused could not be hidden" })."
+} elseif ($run.Status -eq 2 -and $refused -gt 0) {
+    "Nothing hidden: $refused $flowWord endpoint$(if ($refused -ne 1) { 's' }) that match could not be hidden."
+} elseif ($run.Status -eq 2 -and @($run.Lines -like 'No endpoints matched substring *').Count -gt 0) {
+    "Nothing to hide: no $flowWord endpoint's name matches."
+} elseif ($run.Status -lt 0) {
+    'Quorvane.exe could not run.'
+} else {
+    "Quorvane.exe failed (status $($run.Status))."
+}
+Write-Report $run.Lines $summary
 if ($run.Status -lt 0) { exit 1 }
 exit $run.Status

@@ -1,6 +1,7 @@
 #!/bin/sh
 # The fleet scripts in PowerShell 7 with Pester (tests/admin), against the real
-# executables of a build folder under Wine and a simulated machine.
+# executables of a build folder under Wine and a simulated machine, and the
+# signed copies that the folder's signed-release test left.
 # usage: admin_scripts_test.sh BUILD_FOLDER
 # PowerShell and Pester come from scripts/install-deps.sh test, which installs
 # them where the .NET SDK is present; without them this says so and passes.
@@ -33,7 +34,9 @@ QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$QUORVANE_TEST_MACHINE")
 # Deployments go under the work folder. Not through TMPDIR: Wine keeps its
 # server's socket under it, so the tools would start a second wineserver that
 # reads the prefix from disk, without the simulator's classes.
-export QUORVANE_TEST_BUILD="$build" QUORVANE_TEST_WORK="$work" QUORVANE_TEST_MACHINE QUORVANE_SIMULATOR_MACHINE
+QUORVANE_TEST_SIGNED=$build/signed-release/a/Quorvane-$(sh scripts/helpers/project-version.sh)-win64
+export QUORVANE_TEST_BUILD="$build" QUORVANE_TEST_WORK="$work" QUORVANE_TEST_MACHINE QUORVANE_SIMULATOR_MACHINE \
+  QUORVANE_TEST_SIGNED
 pester=$(ls "$tools"/pester/*/tools/Pester.psd1)
 "$tools/pwsh" -NoProfile -NonInteractive -Command "
   Import-Module '$pester'

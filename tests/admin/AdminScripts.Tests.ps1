@@ -1,11 +1,14 @@
 # The fleet scripts as an admin deploys them: a copy with its two settings lines
 # edited, the tools in a Quorvane folder under ProgramW6432, and each script run
-# whole, its exit status taken as the caller sees it. The tools there are wrappers that note
-# each call and run the real executables under Wine against a simulated machine.
-# Run by tests/admin_scripts_test.sh, which sets the environment read here.
+# whole, its exit status taken as the caller sees it. The tools there are
+# wrappers that note each call and run the real executables under Wine against
+# a simulated machine, or stand-ins that answer as a tool would that this
+# machine cannot make fail. Run by tests/admin_scripts_test.sh, which sets the
+# environment read here.
 
 BeforeDiscovery {
     $Scripts = @('Detect-ShownEndpoints.ps1', 'Hide-Endpoints.ps1')
+    $Passing = @('Standard', 'Legacy')
 }
 
 BeforeAll {
@@ -17,34 +20,35 @@ BeforeAll {
         'endpoint render active shown {hp} Kopfhörer (NVIDIA High Definition Audio)'
         'endpoint render unplugged shown {lg} LG ULTRAGEAR (NVIDIA High Definition Audio)'
         'endpoint render active shown {cn} 扬声器 (Realtek(R) Audio)'
+        'endpoint render active shown {ru} Динамики (Realtek(R) Audio)'
         'endpoint capture active shown {mic} Microphone (NVIDIA High Definition Audio)'
     )
 
-    # A fresh deployment: the machine as it first was, the tools (unless left
-    # out) in ProgramW6432\Quorvane, and a copy of the script set as given.
-    function New-Deployment([string]$Script, [string]$Flow, [string]$Substring, [switch]$WithoutTools) {
-        Set-Content -LiteralPath $Machine -Value $Original -Encoding utf8NoBOM
+    # A fresh deployment: the machine as given (as it first was by default), the
+    # tools (unless left out) in ProgramW6432\Quorvane, each a wrapper of the
+    # real one or, where $Standin names it, a stand-in that prints those lines
+    # and exits with that status; and a copy of the script set as given.
+    function New-Deployment([string]$Script, [string]$Flow, [string]$Substring, [string[]]$Lines = $Original,
+                            [hashtable]$Standin = @{}, [switch]$WithoutTools) {
+        Set-Content -LiteralPath $Machine -Value $Lines -Encoding utf8NoBOM
         $root = Join-Path $env:QUORVANE_TEST_WORK ([IO.Path]::GetRandomFileName())
         $folder = Join-Path $root 'ProgramW6432/Quorvane'
         New-Item -ItemType Directory -Path $folder | Out-Null
         $calls = Join-Path $root 'calls.txt'
-        if (-not $WithoutTools) {
-            foreach ($tool in 'Quorvane.exe', 'QuorvaneList.exe') {
-                $wrapper = Join-Path $folder $tool
-                Set-Content -LiteralPath $wrapper -Value @(
-                    '#!/bin/sh'
-                    "echo `"$tool `$*`" >>'$calls'"
-                    "exec wine '$(Join-Path $Build $tool)' `"`$@`""
-                )
-                chmod +x $wrapper
-            }
+        foreach ($tool in @('Quorvane.exe', 'QuorvaneList.exe') | Where-Object { -not $WithoutTools }) {
+            $run = if ($Standin.Tool -eq $tool) {
+                "printf '%s\r\n' $(@($Standin.Lines | ForEach-Object { "'$_'" }) -join ' ')"
+                "exit $($Standin.Status)"
+            } else { "exec wine '$(Join-Path $Build $tool)' `"`$@`"" }
+            Set-Content -LiteralPath (Join-Path $folder $tool) -Value (@('#!/bin/sh', "echo `"$tool `$*`" >>'$calls'") + $run)
+            chmod +x (Join-Path $folder $tool)
         }
         $quoted = { param($text) "'" + $text.Replace("'", "''") + "'" }
         $copy = Join-Path $root $Script
-        $lines = Get-Content -LiteralPath (Join-Path $Admin $Script)
-        $lines = $lines -replace '^\$Flow = .*$', "`$Flow = $(& $quoted $Flow)"
-        $lines = $lines -replace '^\$Substring = .*$', "`$Substring = $(& $quoted $Substring)"
-        Set-Content -LiteralPath $copy -Value $lines
+        $text = Get-Content -LiteralPath (Join-Path $Admin $Script)
+        $text = $text -replace '^\$Flow = .*$', "`$Flow = $(& $quoted $Flow)"
+        $text = $text -replace '^\$Substring = .*$', "`$Substring = $(& $quoted $Substring)"
+        Set-Content -LiteralPath $copy -Value $text
         return @{ Root = $root; Script = $copy; Calls = $calls }
     }
 
@@ -84,45 +88,47 @@ BeforeAll {
     }
 }
 
-Describe 'The cycle settles' {
-    It 'detects, hides, then detects nothing left, twice' {
+Describe 'The cycle settles, with <_> argument passing' -ForEach $Passing {
+    BeforeAll { $PSNativeCommandArgumentPassing = $_ }
+
+    It 'detects, hides twice alike, then detects nothing left, twice' {
         $detect = New-Deployment 'Detect-ShownEndpoints.ps1' 'render' 'NVIDIA High Definition Audio'
         $hide = New-Deployment 'Hide-Endpoints.ps1' 'render' 'NVIDIA High Definition Audio'
-        $first = Invoke-Deployed $detect
-        Assert-Run $first 1 @(
+        Assert-Run (Invoke-Deployed $detect) 1 @(
             'Shown (active): Kopfhörer (NVIDIA High Definition Audio)'
-            'Shown (unplugged): LG ULTRAGEAR (NVIDIA High Definition Audio)')
+            'Shown (unplugged): LG ULTRAGEAR (NVIDIA High Definition Audio)'
+            '1 of 2 render endpoints that match is active and shown: hiding needed.')
 
-        $remedied = Invoke-Deployed $hide
-        Assert-Run $remedied 0 @(
-            'Playback: Kopfhörer (NVIDIA High Definition Audio) -> DISABLED'
-            'Playback: LG ULTRAGEAR (NVIDIA High Definition Audio) -> DISABLED')
+        # Quorvane does not look at an endpoint's state: hiding again says the same.
+        foreach ($again in 1, 2) {
+            Assert-Run (Invoke-Deployed $hide) 0 @(
+                'Playback: Kopfhörer (NVIDIA High Definition Audio) -> DISABLED'
+                'Playback: LG ULTRAGEAR (NVIDIA High Definition Audio) -> DISABLED'
+                'Hid 2 render endpoints.')
+        }
         Get-MachineLines | Should -Be ($Original -replace '^(endpoint render \w+) shown (\{(hp|lg)\})', '$1 hidden $2')
 
         foreach ($again in 1, 2) {
-            $settled = Invoke-Deployed $detect
-            Assert-Run $settled 0 "None of the 2 render endpoints whose names contain 'NVIDIA High Definition Audio' is active and shown."
+            Assert-Run (Invoke-Deployed $detect) 0 '0 of 2 render endpoints that match are active and shown: nothing to hide.'
         }
     }
+}
 
+Describe 'Detection' {
     It 'counts an endpoint that is not active as not shown, and names it' {
-        $detect = New-Deployment 'Detect-ShownEndpoints.ps1' 'render' 'LG ULTRAGEAR'
-        $run = Invoke-Deployed $detect
-        Assert-Run $run 0 @(
+        Assert-Run (Invoke-Deployed (New-Deployment 'Detect-ShownEndpoints.ps1' 'render' 'LG ULTRAGEAR')) 0 @(
             'Shown (unplugged): LG ULTRAGEAR (NVIDIA High Definition Audio)'
-            "None of the 1 render endpoints whose names contain 'LG ULTRAGEAR' is active and shown.")
+            '0 of 1 render endpoints that match are active and shown: nothing to hide.')
     }
 }
 
 Describe 'Nothing matches' {
     It '<Script> exits <Status> and changes nothing' -ForEach @(
-        @{ Script = 'Detect-ShownEndpoints.ps1'; Status = 0
-           Lines = @("No render endpoint's name contains 'Sony': nothing to hide. Is the substring right?") }
-        @{ Script = 'Hide-Endpoints.ps1'; Status = 2
-           Lines = @('No endpoints matched substring "Sony" in Playback list.') }
+        @{ Script = 'Detect-ShownEndpoints.ps1'; Status = 0; Lines = @() }
+        @{ Script = 'Hide-Endpoints.ps1'; Status = 2; Lines = @('No endpoints matched substring "Sony" in Playback list.') }
     ) {
         $run = Invoke-Deployed (New-Deployment $Script 'render' 'Sony')
-        Assert-Run $run $Status $Lines
+        Assert-Run $run $Status ($Lines + "Nothing to hide: no render endpoint's name matches.")
         Get-MachineLines | Should -Be $Original
     }
 }
@@ -131,15 +137,15 @@ Describe 'Bad settings are refused before any tool runs' {
     It '<Script> refuses <Case>' -ForEach @(
         foreach ($script in $Scripts) {
             @{ Script = $script; Case = 'a wrong flow'; Flow = 'output'; Substring = 'NVIDIA'
-               Line = "Flow 'output' is none of render, playback, capture, recording or record." }
-            @{ Script = $script; Case = 'an empty substring'; Flow = 'render'; Substring = ''
-               Line = 'Substring is empty or blank: set it to a piece of the names to hide.' }
-            @{ Script = $script; Case = 'a blank substring'; Flow = 'render'; Substring = " `t "
-               Line = 'Substring is empty or blank: set it to a piece of the names to hide.' }
-            @{ Script = $script; Case = 'a double quote'; Flow = 'render'; Substring = 'LG "ULTRAGEAR"'
-               Line = "Substring 'LG `"ULTRAGEAR`"' holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly." }
-            @{ Script = $script; Case = 'a final backslash'; Flow = 'render'; Substring = 'Audio\'
-               Line = "Substring 'Audio\' holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly." }
+               Line = 'Setting refused: the flow is none of render, playback, capture, recording or record.' }
+            foreach ($blank in '', " `t ") {
+                @{ Script = $script; Case = "the substring '$blank'"; Flow = 'render'; Substring = $blank
+                   Line = 'Setting refused: the substring is empty or blank; set it to a piece of the names to hide.' }
+            }
+            foreach ($wrong in 'LG "ULTRAGEAR"', 'Audio\') {
+                @{ Script = $script; Case = "the substring '$wrong'"; Flow = 'render'; Substring = $wrong
+                   Line = 'Setting refused: the substring holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly.' }
+            }
         }
     ) {
         $deployment = New-Deployment $Script $Flow $Substring
@@ -152,39 +158,76 @@ Describe 'Bad settings are refused before any tool runs' {
 
 Describe 'The tools cannot answer' {
     It '<Script> without the tools exits 1 and says which is missing' -ForEach @(
-        @{ Script = 'Detect-ShownEndpoints.ps1'; Tool = 'QuorvaneList.exe'; Extra = 1 }
-        @{ Script = 'Hide-Endpoints.ps1'; Tool = 'Quorvane.exe'; Extra = 0 }
+        @{ Script = 'Detect-ShownEndpoints.ps1'; Tool = 'QuorvaneList.exe' }
+        @{ Script = 'Hide-Endpoints.ps1'; Tool = 'Quorvane.exe' }
     ) {
         $deployment = New-Deployment $Script 'render' 'NVIDIA' -WithoutTools
-        $run = Invoke-Deployed $deployment
-        $run.Status | Should -Be 1
-        $run.Lines[0] | Should -Be "$Tool is not in $(Join-Path $deployment.Root 'ProgramW6432/Quorvane')"
-        $run.Lines.Count | Should -Be (1 + $Extra)
+        Assert-Run (Invoke-Deployed $deployment) 1 @(
+            "$Tool is not in $(Join-Path $deployment.Root 'ProgramW6432/Quorvane')"
+            "$Tool could not run.")
     }
 
-    It 'detection exits 1 with the listing''s own lines when it cannot ask' {
-        $deployment = New-Deployment 'Detect-ShownEndpoints.ps1' 'render' 'NVIDIA'
-        Set-Content -LiteralPath $Machine -Value 'endpoint rendr active shown {x} Broken' -Encoding utf8NoBOM
-        $run = Invoke-Deployed $deployment
-        $run.Status | Should -Be 1
+    It '<Script> exits <Status> with the tool''s own lines when it cannot ask' -ForEach @(
+        @{ Script = 'Detect-ShownEndpoints.ps1'; Status = 1; Summary = 'QuorvaneList.exe failed (status 2).' }
+        @{ Script = 'Hide-Endpoints.ps1'; Status = 2; Summary = 'Quorvane.exe failed (status 2).' }
+    ) {
+        $run = Invoke-Deployed (New-Deployment $Script 'render' 'NVIDIA' -Lines 'endpoint rendr active shown {x} Broken')
+        $run.Status | Should -Be $Status
         $run.Lines[0] | Should -Match '^MMDeviceEnumerator CoCreateInstance failed \(hr=0x[0-9A-F]{8}\)$'
-        $run.Lines[-1] | Should -Be 'QuorvaneList.exe could not list the endpoints (status 2).'
+        $run.Lines | Select-Object -Skip 1 | Should -Be $Summary
+    }
+
+    It '<Case>' -ForEach @(
+        @{ Case = 'detection asks for the QuorvaneList.exe that knows -utf8'; Script = 'Detect-ShownEndpoints.ps1'; Status = 1
+           Standin = @{ Tool = 'QuorvaneList.exe'; Status = 1; Lines = @('Usage:', '  QuorvaneList.exe [render|capture ["Name substring"]]') }
+           Expected = @('QuorvaneList.exe does not know -utf8: install the QuorvaneList.exe of the same release as this script.'
+                        'QuorvaneList.exe failed (status 1).') }
+        @{ Case = 'remediation counts what Windows refused'; Script = 'Hide-Endpoints.ps1'; Status = 2
+           Standin = @{ Tool = 'Quorvane.exe'; Status = 2; Lines = @('SetEndpointVisibility failed (hr=0x80070005)'
+                        'SetEndpointVisibility failed (hr=0x80070005)', 'No endpoints matched substring "NVIDIA" in Playback list.') }
+           Expected = @('SetEndpointVisibility failed (hr=0x80070005)', 'SetEndpointVisibility failed (hr=0x80070005)'
+                        'No endpoints matched substring "NVIDIA" in Playback list.'
+                        'Nothing hidden: 2 render endpoints that match could not be hidden.') }
+        @{ Case = 'remediation counts what it hid and what Windows refused'; Script = 'Hide-Endpoints.ps1'; Status = 0
+           Standin = @{ Tool = 'Quorvane.exe'; Status = 0; Lines = @('PolicyConfig CoCreateInstance failed (hr=0x80040154)'
+                        'Playback: LG ULTRAGEAR (NVIDIA High Definition Audio) -> DISABLED') }
+           Expected = @('PolicyConfig CoCreateInstance failed (hr=0x80040154)'
+                        'Playback: LG ULTRAGEAR (NVIDIA High Definition Audio) -> DISABLED'
+                        'Hid 1 render endpoint; 1 could not be hidden.') }
+    ) {
+        Assert-Run (Invoke-Deployed (New-Deployment $Script 'render' 'NVIDIA' -Standin $Standin)) $Status $Expected
     }
 }
 
 Describe 'Names' {
     It '<Script> shows <Case>' -ForEach @(
         @{ Script = 'Detect-ShownEndpoints.ps1'; Case = 'Latin-1 whole'; Substring = 'Kopfh'
-           Line = 'Shown (active): Kopfhörer (NVIDIA High Definition Audio)' }
+           Lines = @('Shown (active): Kopfhörer (NVIDIA High Definition Audio)') }
+        @{ Script = 'Detect-ShownEndpoints.ps1'; Case = 'CJK and Cyrillic whole'; Substring = '(Realtek(R) Audio)'
+           Lines = @('Shown (active): Speakers (Realtek(R) Audio)', 'Shown (active): 扬声器 (Realtek(R) Audio)'
+                     'Shown (active): Динамики (Realtek(R) Audio)') }
         @{ Script = 'Hide-Endpoints.ps1'; Case = 'Latin-1 whole'; Substring = 'Kopfh'
-           Line = 'Playback: Kopfhörer (NVIDIA High Definition Audio) -> DISABLED' }
-        @{ Script = 'Detect-ShownEndpoints.ps1'; Case = 'beyond U+00FF as the tools'' ?'; Substring = '声'
-           Line = 'Shown (active): ??? (Realtek(R) Audio)' }
-        @{ Script = 'Hide-Endpoints.ps1'; Case = 'beyond U+00FF as the tools'' ?'; Substring = '声'
-           Line = 'Playback: ??? (Realtek(R) Audio) -> DISABLED' }
+           Lines = @('Playback: Kopfhörer (NVIDIA High Definition Audio) -> DISABLED') }
+        @{ Script = 'Hide-Endpoints.ps1'; Case = 'beyond U+00FF as Quorvane''s ?'; Substring = '声'
+           Lines = @('Playback: ??? (Realtek(R) Audio) -> DISABLED') }
     ) {
         $run = Invoke-Deployed (New-Deployment $Script 'render' $Substring)
-        $run.Lines[0] | Should -Be $Line
+        $run.Lines | Select-Object -SkipLast 1 | Should -Be $Lines
+    }
+}
+
+Describe 'Within what Intune keeps' {
+    It '<_> writes at most 2,048 characters, its summary last' -ForEach $Scripts {
+        # One name longer than all that room, then 199 long ones.
+        $many = @("endpoint render active shown {s0} Speakers $('x' * 3000)") +
+            @(1..199 | ForEach-Object { "endpoint render active shown {s$_} Speakers $_ $('y' * 100)" })
+        $run = Invoke-Deployed (New-Deployment $_ 'render' 'Speakers' -Lines $many)
+        $summary = if ($_ -like 'Detect*') { '200 of 200 render endpoints that match are active and shown: hiding needed.' } else { 'Hid 200 render endpoints.' }
+        $run.Lines[-1] | Should -Be $summary
+        ($run.Lines | ForEach-Object { $_.Length + 2 } | Measure-Object -Sum).Sum | Should -BeLessOrEqual 2048
+        $run.Lines[0] | Should -Match '^\S+.* Speakers x+\.\.\.$'
+        $run.Lines -match '^\.\.\. \d+ of 200 lines left out \.\.\.$' | Should -HaveCount 1
+        $run.Lines[-2] | Should -Match ' Speakers 199 y+'
     }
 }
 
@@ -200,13 +243,44 @@ Describe 'A 32-bit host' {
     }
 }
 
+# Windows PowerShell 5.1's way of passing arguments, as PowerShell 7 keeps it.
+Describe 'Arguments, with <_> argument passing' -ForEach $Passing {
+    BeforeAll { $PSNativeCommandArgumentPassing = $_ }
+
+    It 'the README''s empty argument reaches Quorvane as one' {
+        $snippet = Get-ReadmeBlocks | Where-Object { $_ -match '\$empty = ' } | Select-Object -First 1
+        $deployment = New-Deployment 'Hide-Endpoints.ps1' 'render' 'x'
+        $saved = $env:ProgramFiles
+        try {
+            $env:ProgramFiles = Join-Path $deployment.Root 'ProgramW6432'
+            & ([scriptblock]::Create($snippet.Replace('\', '/'))) | Out-Null
+            $LASTEXITCODE | Should -Be 0
+        } finally {
+            $env:ProgramFiles = $saved
+        }
+        Get-MachineLines | Should -Be ($Original -replace '^(endpoint render \w+) shown', '$1 hidden')
+    }
+
+    # Legacy drops its quotes, so the scripts refuse a substring that holds one.
+    It 'a double quote reaches Quorvane as it is, or changed' {
+        $deployment = New-Deployment 'Hide-Endpoints.ps1' 'render' 'x'
+        $said = & (Join-Path $deployment.Root 'ProgramW6432/Quorvane/Quorvane.exe') enable render 'LG "ULTRAGEAR"'
+        $said | Should -Be $(if ($PSNativeCommandArgumentPassing -eq 'Legacy') {
+                'Playback: LG ULTRAGEAR (NVIDIA High Definition Audio) -> ENABLED'
+            } else { 'No endpoints matched substring "LG "ULTRAGEAR"" in Playback list.' })
+    }
+}
+
 Describe 'Parsing' {
     It 'reads <Name> with no errors' -ForEach @(
-        foreach ($script in $Scripts) { @{ Name = $script; Path = "admin/$script" } }
+        foreach ($script in $Scripts) {
+            @{ Name = $script; Path = Join-Path $PSScriptRoot '../../admin' $script }
+            @{ Name = "$script as signed"; Path = Join-Path $env:QUORVANE_TEST_SIGNED $script }
+        }
     ) {
+        Test-Path -LiteralPath $Path | Should -BeTrue
         $errors = $null
-        [void][System.Management.Automation.Language.Parser]::ParseFile(
-            (Join-Path $PSScriptRoot '../..' $Path), [ref]$null, [ref]$errors)
+        [void][System.Management.Automation.Language.Parser]::ParseFile($Path, [ref]$null, [ref]$errors)
         $errors | Should -BeNullOrEmpty
     }
 
