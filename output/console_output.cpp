@@ -52,7 +52,7 @@ void WritePiece(HANDLE& console, ConsoleWriter writeConsole, std::FILE* stream, 
 // file, NUL, or no handle at all. Asked once: what standard output is does not
 // change during a run.
 HANDLE StandardOutputConsole() {
-  static const HANDLE console = [] {
+  static const auto console = [] {
     const auto output = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     return output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode)
