@@ -1,6 +1,8 @@
 #!/bin/sh
 # The release package with its winget and Scoop manifests, as the release
-# workflow makes it, passes the offline check; each planted fault must fail it.
+# workflow makes it, passes the offline check; each planted fault must fail it,
+# for its own reason: the schemas' findings name the field, the hand checks'
+# the rule.
 # usage: release_manifests_test.sh BUILD_FOLDER SOURCE_FOLDER VERSION
 set -eu
 build=$1 source=$2 version=$3
@@ -28,19 +30,21 @@ while IFS='|' read -r name file edit said; do
   grep -q -F "$said" "$work/$name.log" || fail "$name: $(cat "$work/$name.log")"
 done <<FAULTS
 wrong-hash|$installer|s/InstallerSha256: .*/InstallerSha256: $wrong/|InstallerSha256
-missing-licence|Quorvane.Quorvane.locale.en-US.yaml|/^License:/d|License is missing
-one-part-identifier|Quorvane.Quorvane.yaml|s/^PackageIdentifier: .*/PackageIdentifier: Quorvane/|PackageIdentifier
-alias-too-long|$installer|s/PortableCommandAlias: .*/PortableCommandAlias: quorvane-shows-or-hides-audio-endpoints-x/|PortableCommandAlias
-file-not-in-zip|$installer|s/RelativeFilePath: .*/RelativeFilePath: bin\/Quorvane.exe/|RelativeFilePath
+missing-licence|Quorvane.Quorvane.locale.en-US.yaml|/^License:/d|must have required property 'License'
+one-part-identifier|Quorvane.Quorvane.yaml|s/^PackageIdentifier: .*/PackageIdentifier: Quorvane/|/PackageIdentifier must match pattern
+alias-too-long|$installer|s/PortableCommandAlias: .*/PortableCommandAlias: quorvane-shows-or-hides-audio-endpoints-x/|PortableCommandAlias must NOT have more than 40 characters
+file-not-in-zip|$installer|s/RelativeFilePath: .*/RelativeFilePath: bin\/Quorvane.exe/|RelativeFilePath "bin/Quorvane.exe" is not a file in
 url-without-version|$installer|s/v$version\/Quorvane-$version/latest\/Quorvane/|InstallerUrl
-unknown-architecture|$installer|s/Architecture: x64/Architecture: amd64/|Architecture
+unknown-architecture|$installer|s/Architecture: x64/Architecture: amd64/|Architecture must be equal to one of the allowed values
+installer-type-unknown|$installer|s/^InstallerType: zip/InstallerType: zipfile/|/InstallerType must be equal to one of the allowed values
 scoop-wrong-hash|quorvane.json|s/"hash": "[0-9a-f]*"/"hash": "$wrong"/|architecture.64bit.hash
-list-not-in-zip|$installer|s/RelativeFilePath: QuorvaneList.exe/RelativeFilePath: QuorvaneLst.exe/|RelativeFilePath
+scoop-unknown-field|quorvane.json|s/"license": "MIT",/"license": "MIT", "licence": "MIT",/|must NOT have additional properties: licence
+list-not-in-zip|$installer|s/RelativeFilePath: QuorvaneList.exe/RelativeFilePath: QuorvaneLst.exe/|RelativeFilePath "QuorvaneLst.exe" is not a file in
 list-left-out|$installer|/QuorvaneList.exe/,+1d|NestedInstallerFiles' paths
-aliases-alike|$installer|s/PortableCommandAlias: quorvane-list/PortableCommandAlias: quorvane/|aliases
-scoop-bin-not-in-zip|quorvane.json|s/"Quorvane.exe"/"quorvane.exe"/|bin
-scoop-bin-without-list|quorvane.json|/^        \[/,/^        \]/d; s/"Quorvane.exe",/"Quorvane.exe"/|bin
+aliases-alike|$installer|s/PortableCommandAlias: quorvane-list/PortableCommandAlias: quorvane/|each different
+scoop-bin-not-in-zip|quorvane.json|s/"Quorvane.exe"/"quorvane.exe"/|bin ["quorvane.exe"
+scoop-bin-without-list|quorvane.json|/^        \[/,/^        \]/d; s/"Quorvane.exe",/"Quorvane.exe"/|bin ["Quorvane.exe"]
 scoop-command-not-winget-alias|quorvane.json|s/"quorvane-list"/"quorvanelist"/|bin's commands
 scoop-autoupdate-fixed-version|quorvane.json|s/v\$version\/Quorvane-\$version/v$version\/Quorvane-$version/|autoupdate.architecture.64bit.url
 FAULTS
-echo "Release manifests: as made they pass; each of 15 planted faults fails."
+echo "Release manifests: as made they pass; each of 17 planted faults fails for its own reason."

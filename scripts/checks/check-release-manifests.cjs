@@ -1,13 +1,16 @@
 // Checks the winget and Scoop manifests that the release packaging writes
-// beside a release zip, offline, against the field rules that winget's
-// manifest schema 1.12.0 and Scoop's app manifests document, and against the
-// zip itself: the hashes are the zip's, the files they name are in it, and the
-// addresses carry the version.
+// beside a release zip, offline: each against the JSON schema that its project
+// publishes (scripts/checks/schemas, with their source), and by hand for what
+// no schema can know: the version is the project's, the addresses name this
+// release, the hashes are the zip's, every file named is in the zip, Scoop's
+// autoupdate follows $version, and both installers give the same commands.
 // usage: node scripts/checks/check-release-manifests.cjs RELEASE_FOLDER VERSION
 const { execFileSync } = require("node:child_process");
 const { createHash } = require("node:crypto");
 const { readFileSync } = require("node:fs");
 const { join } = require("node:path");
+const Ajv = require("ajv");
+const addFormats = require("ajv-formats");
 const YAML = require("yaml");
 
 const [folder, version] = process.argv.slice(2);
@@ -17,169 +20,108 @@ if (!folder || !version) {
 }
 const findings = [];
 const zipName = `Quorvane-${version}-win64.zip`;
-const zip = readFileSync(join(folder, zipName));
-const zipHash = createHash("sha256").update(zip).digest("hex");
-
-// The names that unzip lists, one a line.
+const zipHash = createHash("sha256").update(readFileSync(join(folder, zipName))).digest("hex");
 const entries = execFileSync("unzip", ["-Z1", join(folder, zipName)], { encoding: "utf8" })
   .split("\n").filter((name) => name !== "");
 // Every program in the zip is offered as a command, each once.
 const programs = entries.filter((name) => name.endsWith(".exe")).sort();
-const sameSet = (list) => Array.isArray(list) &&
-  JSON.stringify([...list].sort()) === JSON.stringify(programs);
+const sorted = (list) => JSON.stringify([...list].sort());
 
-// The forms the winget schema gives its fields.
-const forbidden = "\\\\/:*?\"<>|\\x01-\\x1f";
-const form = {
-  identifier: new RegExp(`^[^.\\s${forbidden}]{1,32}(\\.[^.\\s${forbidden}]{1,32}){1,7}$`),
-  version: new RegExp(`^[^${forbidden}]+$`),
-  locale: /^([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*$/,
-  manifestVersion: /^\d{1,5}(\.\d{1,5}){2}$/,
-  url: /^[Hh][Tt][Tt][Pp][Ss]?:\/\/.+$/,
-  sha256: /^[A-Fa-f0-9]{64}$/,
-};
-const architectures = ["x86", "x64", "arm", "arm64", "neutral"];
+// The schemas use formats such as uri and regex, winget's own "long" (an
+// integer), and keywords that only describe, which strict mode would refuse.
+const ajv = addFormats(new Ajv({ allErrors: true, strict: false }))
+  .addFormat("long", { type: "number", validate: Number.isInteger });
+const schemas = join(__dirname, "schemas");
 
-function check(file, field, value, ok, rule) {
-  if (value === undefined || value === null) {
-    findings.push(`${file}: ${field} is missing`);
-  } else if (!ok(value)) {
-    findings.push(`${file}: ${field} ${JSON.stringify(value)} is not ${rule}`);
-  }
-}
-const text = (min, max) => (value) =>
-  typeof value === "string" && value.length >= min && value.length <= max;
-const matching = (pattern, max = Infinity) => (value) =>
-  typeof value === "string" && value.length <= max && pattern.test(value);
-const equal = (expected) => (value) => value === expected;
-const url = matching(form.url, 2048);
-const withVersion = (value) => url(value) && value.includes(version);
-
-function read(file, parse) {
+// A manifest read and checked against its schema: the parsed object, or {}.
+function manifest(file, schema, parse) {
+  let parsed;
   try {
-    return parse(readFileSync(join(folder, file), "utf8"));
+    parsed = parse(readFileSync(join(folder, file), "utf8")) ?? {};
   } catch (error) {
     findings.push(`${file}: cannot be read: ${error.message}`);
     return {};
   }
-}
-const yaml = (source) => YAML.parse(source, { strict: true, uniqueKeys: true }) ?? {};
-
-// Fields every winget manifest of the set carries, alike in all three.
-function common(file, manifest, type, versionManifest) {
-  check(file, "PackageIdentifier", manifest.PackageIdentifier, matching(form.identifier, 128),
-    "an identifier of two to eight dotted parts");
-  check(file, "PackageVersion", manifest.PackageVersion, (v) => matching(form.version, 128)(v) &&
-    v === version, `the version ${version}`);
-  check(file, "ManifestType", manifest.ManifestType, equal(type), type);
-  check(file, "ManifestVersion", manifest.ManifestVersion, matching(form.manifestVersion),
-    "a manifest version");
-  if (versionManifest && manifest !== versionManifest) {
-    for (const field of ["PackageIdentifier", "ManifestVersion"]) {
-      check(file, field, manifest[field], equal(versionManifest[field]),
-        `the version manifest's ${versionManifest[field]}`);
+  const valid = ajv.compile(JSON.parse(readFileSync(join(schemas, schema), "utf8")));
+  if (!valid(parsed)) {
+    for (const error of valid.errors) {
+      findings.push(`${file}: ${error.instancePath || "(top)"} ${error.message}` +
+        (error.params.additionalProperty ? `: ${error.params.additionalProperty}` : ""));
     }
   }
+  return parsed;
 }
+const yaml = (source) => YAML.parse(source, { strict: true, uniqueKeys: true });
+
+function check(file, field, value, ok, rule) {
+  if (!ok(value)) {
+    findings.push(`${file}: ${field} ${JSON.stringify(value)} is not ${rule}`);
+  }
+}
+const thisRelease = (value) => typeof value === "string" &&
+  value.endsWith(`/v${version}/${zipName}`);
+const theZipsHash = (value) => typeof value === "string" && value.toLowerCase() === zipHash;
+const theVersion = (value) => value === version;
 
 const versionFile = "Quorvane.Quorvane.yaml";
 const installerFile = "Quorvane.Quorvane.installer.yaml";
 const localeFile = "Quorvane.Quorvane.locale.en-US.yaml";
-const versionManifest = read(versionFile, yaml);
-common(versionFile, versionManifest, "version");
-check(versionFile, "DefaultLocale", versionManifest.DefaultLocale, matching(form.locale, 20),
-  "a locale");
+const scoopFile = "quorvane.json";
+const winget = {
+  [versionFile]: manifest(versionFile, "manifest.version.1.12.0.json", yaml),
+  [installerFile]: manifest(installerFile, "manifest.installer.1.12.0.json", yaml),
+  [localeFile]: manifest(localeFile, "manifest.defaultLocale.1.12.0.json", yaml),
+};
+const scoop = manifest(scoopFile, "scoop.schema.json", JSON.parse);
 
-const installer = read(installerFile, yaml);
-common(installerFile, installer, "installer", versionManifest);
-check(installerFile, "InstallerType", installer.InstallerType, equal("zip"), "zip");
-check(installerFile, "NestedInstallerType", installer.NestedInstallerType, equal("portable"),
-  "portable");
-const nested = installer.NestedInstallerFiles;
-check(installerFile, "NestedInstallerFiles", nested,
-  (files) => Array.isArray(files) && files.length >= 1 && files.length <= 1024, "a list of files");
-for (const [index, file] of (Array.isArray(nested) ? nested : []).entries()) {
-  const field = `NestedInstallerFiles[${index}]`;
-  check(installerFile, `${field}.RelativeFilePath`, file?.RelativeFilePath,
-    (path) => text(1, 512)(path) && entries.includes(path), `a file in ${zipName}`);
-  check(installerFile, `${field}.PortableCommandAlias`, file?.PortableCommandAlias, text(1, 40),
-    "an alias of 1 to 40 characters");
+for (const [file, parsed] of Object.entries(winget)) {
+  check(file, "PackageVersion", parsed.PackageVersion, theVersion, `the version ${version}`);
 }
-const nestedList = Array.isArray(nested) ? nested : [];
-check(installerFile, "NestedInstallerFiles' paths", nestedList.map((file) => file?.RelativeFilePath),
-  sameSet, `the programs in ${zipName}, ${programs.join(" and ")}`);
-const aliases = nestedList.map((file) => file?.PortableCommandAlias);
-check(installerFile, "NestedInstallerFiles' aliases", aliases,
-  (list) => new Set(list).size === list.length, "each different");
-const installers = installer.Installers;
-check(installerFile, "Installers", installers, (list) => Array.isArray(list) && list.length >= 1,
-  "a list of installers");
-for (const [index, entry] of (Array.isArray(installers) ? installers : []).entries()) {
-  const field = `Installers[${index}]`;
-  check(installerFile, `${field}.Architecture`, entry?.Architecture,
-    (value) => architectures.includes(value), `one of ${architectures.join(", ")}`);
-  check(installerFile, `${field}.InstallerUrl`, entry?.InstallerUrl,
-    (value) => withVersion(value) && value.endsWith(`/${zipName}`),
-    `the address of ${zipName}, with the version`);
-  check(installerFile, `${field}.InstallerSha256`, entry?.InstallerSha256,
-    (value) => matching(form.sha256)(value) && value.toLowerCase() === zipHash,
+check(scoopFile, "version", scoop.version, theVersion, `the version ${version}`);
+
+const installer = winget[installerFile];
+for (const [index, entry] of (installer.Installers ?? []).entries()) {
+  check(installerFile, `Installers[${index}].InstallerUrl`, entry.InstallerUrl, thisRelease,
+    `the address of ${zipName} in release v${version}`);
+  check(installerFile, `Installers[${index}].InstallerSha256`, entry.InstallerSha256, theZipsHash,
     `the zip's SHA-256, ${zipHash.toUpperCase()}`);
 }
+check(localeFile, "ReleaseNotesUrl", winget[localeFile].ReleaseNotesUrl,
+  (value) => typeof value === "string" && value.includes(`/v${version}/`), `release v${version}'s`);
+const amd64 = scoop.architecture?.["64bit"] ?? {};
+check(scoopFile, "architecture.64bit.url", amd64.url, thisRelease,
+  `the address of ${zipName} in release v${version}`);
+check(scoopFile, "architecture.64bit.hash", amd64.hash, theZipsHash, `the zip's SHA-256, ${zipHash}`);
+check(scoopFile, "autoupdate.architecture.64bit.url", scoop.autoupdate?.architecture?.["64bit"]?.url,
+  (value) => typeof value === "string" && value.includes("$version"), "an address with $version");
+check(`${zipName}.sha256`, "its line", readFileSync(join(folder, `${zipName}.sha256`), "utf8"),
+  (line) => line === `${zipHash}  ${zipName}\n`, "the zip's hash and name");
 
-const locale = read(localeFile, yaml);
-common(localeFile, locale, "defaultLocale", versionManifest);
-check(localeFile, "PackageLocale", locale.PackageLocale, equal(versionManifest.DefaultLocale),
-  "the version manifest's DefaultLocale");
-check(localeFile, "Publisher", locale.Publisher, text(2, 256), "2 to 256 characters");
-check(localeFile, "PackageName", locale.PackageName, text(2, 256), "2 to 256 characters");
-check(localeFile, "License", locale.License, text(3, 512), "3 to 512 characters");
-check(localeFile, "ShortDescription", locale.ShortDescription, text(3, 256),
-  "3 to 256 characters");
-check(localeFile, "PackageUrl", locale.PackageUrl, url, "an http or https address");
-check(localeFile, "ReleaseNotesUrl", locale.ReleaseNotesUrl, withVersion,
-  "an address with the version");
-
-const scoopFile = "quorvane.json";
-const scoop = read(scoopFile, JSON.parse);
-const amd64 = scoop.architecture?.["64bit"];
-check(scoopFile, "version", scoop.version, equal(version), `the version ${version}`);
-check(scoopFile, "description", scoop.description, text(1, Infinity), "a description");
-check(scoopFile, "homepage", scoop.homepage, matching(/^https:\/\/github\.com\/[^/]+\/[^/]+$/),
-  "a GitHub repository's page, which checkver github reads");
-check(scoopFile, "license", scoop.license, text(1, Infinity), "a licence");
-check(scoopFile, "architecture.64bit.url", amd64?.url,
-  (value) => withVersion(value) && value.endsWith(`/${zipName}`),
-  `the address of ${zipName}, with the version`);
-check(scoopFile, "architecture.64bit.hash", amd64?.hash,
-  (value) => matching(form.sha256)(value) && value.toLowerCase() === zipHash,
-  `the zip's SHA-256, ${zipHash}`);
-// A bin entry is a file, whose command is its name without .exe, or a list of
-// the file and the command's alias. The commands are winget's aliases, so that
-// both installers give the same ones.
-const binEntries = Array.isArray(scoop.bin) ? scoop.bin : [];
-check(scoopFile, "bin", binEntries.map((entry) => (Array.isArray(entry) ? entry[0] : entry)),
-  sameSet, `the programs in ${zipName}, ${programs.join(" and ")}`);
-const command = (entry) => String(Array.isArray(entry) ? entry[1] : entry?.replace(/\.exe$/i, ""))
-  .toLowerCase();
-check(scoopFile, "bin's commands", binEntries.map(command).sort(),
-  (list) => JSON.stringify(list) === JSON.stringify([...aliases].sort()),
-  `winget's aliases, ${aliases.join(" and ")}`);
-check(scoopFile, "checkver", scoop.checkver, equal("github"), "github");
-check(scoopFile, "autoupdate.architecture.64bit.url",
-  scoop.autoupdate?.architecture?.["64bit"]?.url,
-  (value) => url(value) && value.includes("$version"), "an address with $version");
-check(scoopFile, "autoupdate.hash.url", scoop.autoupdate?.hash?.url, equal("$url.sha256"),
-  "$url.sha256");
-
-// The checksum file that Scoop's autoupdate reads: the hash, then the name.
-const checksum = read(`${zipName}.sha256`, (source) => source);
-check(`${zipName}.sha256`, "its line", checksum, equal(`${zipHash}  ${zipName}\n`),
-  "the zip's hash and name");
+// The files each installer names are the programs in the zip, and the commands
+// it makes of them are the same: winget's aliases, and Scoop's shims, named
+// after the file without .exe unless an entry names its own.
+const nested = installer.NestedInstallerFiles ?? [];
+const paths = nested.map((file) => file.RelativeFilePath);
+for (const [index, path] of paths.entries()) {
+  check(installerFile, `NestedInstallerFiles[${index}].RelativeFilePath`, path,
+    (value) => entries.includes(value), `a file in ${zipName}`);
+}
+check(installerFile, "NestedInstallerFiles' paths", paths, (list) => sorted(list) === sorted(programs),
+  `the programs in ${zipName}, ${programs.join(" and ")}`);
+const bin = Array.isArray(scoop.bin) ? scoop.bin : [];
+check(scoopFile, "bin", bin.map((entry) => [entry].flat()[0]),
+  (list) => sorted(list) === sorted(programs), `the programs in ${zipName}, ${programs.join(" and ")}`);
+const aliases = nested.map((file) => file.PortableCommandAlias);
+const commands = bin.map((entry) => (Array.isArray(entry) ? entry[1] : String(entry).replace(/\.exe$/i, ""))
+  .toLowerCase());
+check(scoopFile, "bin's commands", commands,
+  (list) => new Set(aliases).size === aliases.length && sorted(list) === sorted(aliases),
+  `winget's aliases, ${aliases.join(" and ")}, each different`);
 
 for (const finding of findings) {
   console.log(finding);
 }
 console.log(findings.length === 0
-  ? `Release manifests: winget and Scoop agree with ${zipName}.`
+  ? `Release manifests: winget and Scoop agree with their schemas and with ${zipName}.`
   : `Release manifests: ${findings.length} findings.`);
 process.exit(findings.length === 0 ? 0 : 1);
