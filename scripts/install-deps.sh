@@ -39,7 +39,7 @@ case "${1:-}" in
   build) packages=$build ;;
   test)
     packages="$build mingw-w64-tools googletest clang lld clang-format clang-tidy pulseaudio zip
-      unzip openssl osslsigncode shellcheck"
+      unzip openssl osslsigncode shellcheck python3"
     # Node.js and npm run the workflow and manifest checks; a machine may already
     # have them from elsewhere.
     command -v npm >/dev/null || packages="$packages nodejs npm"

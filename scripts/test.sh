@@ -31,7 +31,7 @@ chain() {
   done
 }
 started=$(date +%s)
-chain style ./scripts/checks/check-style.sh &
+chain style ./scripts/checks/house-checks.sh &
 style=$!
 # The demo's build, made from scratch in a folder of its own, is also the
 # rebuild from source that the signed-release test and the reproducibility

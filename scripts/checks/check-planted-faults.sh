@@ -10,7 +10,7 @@ set -eu
 # With no locale at all, as a CI step has none: the tests set Wine's own.
 unset LANG LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES
 cd "$(dirname "$0")/../.."
-./scripts/install-deps.sh test python3
+./scripts/install-deps.sh test
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw >/dev/null
 # The suite must pass before anything is planted.

@@ -5,6 +5,7 @@ one that they would miss, and a fault that does not build is no fault of the
 kind the tests are there for, so it fails the check too.
 
 usage: plant-faults.py FAULTS [--only TEXT] --build COMMAND --test COMMAND
+       plant-faults.py FAULTS --check
 
 Run from the project's root. FAULTS holds faults written as
 
@@ -18,7 +19,11 @@ Both commands run through the shell, with FAULT_FILE naming the planted file,
 so the test command can run only the tests that can see a fault there. --only
 keeps the faults whose name contains TEXT. Exits 0 only when every fault was
 planted, built and caught; the commands' own output goes to
-build/plant-faults.log."""
+build/plant-faults.log.
+
+--check builds and runs nothing: it only checks, in a moment, that every fault
+still applies to the source as it stands (its text occurs exactly once, and
+planting it changes the file), and names each that does not."""
 
 import os
 import signal
@@ -46,7 +51,34 @@ def read_faults(path):
     return faults
 
 
+# Why a fault cannot be planted in the source as it stands, or nothing.
+def orphaned(fault, original):
+    count = original.count(fault["old"]) if fault["old"] else 0
+    if count != 1:
+        return f"its text occurs {count} times in {fault['file']}"
+    if fault["old"] == fault["new"]:
+        return "planting it changes nothing"
+    return None
+
+
+def check(faults):
+    failed = 0
+    for fault in faults:
+        try:
+            with open(fault["file"], encoding="utf-8", newline="") as source:
+                reason = orphaned(fault, source.read())
+        except OSError as error:
+            reason = f"{fault['file']} cannot be read: {error.strerror}"
+        if reason:
+            print(f"{fault['name']}: NOT PLANTABLE: {reason}")
+            failed += 1
+    print(f"planted faults: {len(faults) - failed} of {len(faults)} still apply to the source")
+    return 1 if failed else 0
+
+
 def main(arguments):
+    if arguments[1:] == ["--check"]:
+        return check(read_faults(arguments[0]))
     options = {}
     for name in ("--only", "--build", "--test"):
         if name in arguments:
@@ -68,9 +100,9 @@ def main(arguments):
         for fault in faults:
             with open(fault["file"], encoding="utf-8", newline="") as source:
                 original = source.read()
-            count = original.count(fault["old"]) if fault["old"] else 0
-            if count != 1:
-                print(f"{fault['name']:48} NOT PLANTED: its text occurs {count} times", flush=True)
+            reason = orphaned(fault, original)
+            if reason:
+                print(f"{fault['name']:48} NOT PLANTED: {reason}", flush=True)
                 failed.append(fault["name"])
                 continue
             started = time.monotonic()
