@@ -2,8 +2,10 @@
 
 // The identities this tool relies on from the Windows audio stack, written out
 // here as the tool's own statement of what it asks Windows for. The simulated
-// stack takes the same ones from the SDK headers instead, so that a slip here
-// cannot hide behind the same slip there.
+// stack takes the enumerator's and the name key's from the SDK headers
+// instead, so that a slip here cannot hide behind the same slip there. No
+// header names the policy class, so the simulator states its identities again
+// on its own, as the test prefixes' registry does.
 
 #include <windows.h>
 #include <mmdeviceapi.h>

@@ -5,7 +5,8 @@
 #   scripts/run.sh enable render "Virtual"
 #   scripts/run.sh --list [FLOW [SUBSTRING]]   QuorvaneList.exe: the endpoints,
 #                             their states and ids, as Quorvane sees them
-#   scripts/run.sh --reset    every endpoint back as it first was
+#   scripts/run.sh --reset    every endpoint back as it first was, then the
+#                             listing, which shows it
 # Quorvane's output and exit status are its own. The demo's own failures have
 # status 3, on standard error: a machine file with a line it cannot read (it is
 # left as it is, and Quorvane does not run), or a change that could not be saved.
@@ -33,8 +34,8 @@ export WINEPREFIX="$PWD/$build/wineprefix-demo"
 sh scripts/helpers/wine-prefix.sh start "$WINEPREFIX" "$PWD/$build/QuorvaneAudioSimulator.dll" >/dev/null
 trap 'sh scripts/helpers/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$machine")
-QUORVANE_SIMULATOR_LEDGER=$(winepath -w "$build/demo-ledger.txt")
-export QUORVANE_SIMULATOR_MACHINE QUORVANE_SIMULATOR_LEDGER
+QUORVANE_SIMULATOR_PROBLEMS=$(winepath -w "$build/demo-problems.txt")
+export QUORVANE_SIMULATOR_MACHINE QUORVANE_SIMULATOR_PROBLEMS
 
 # Every line of the demo's own failures names the machine file.
 fail() {
@@ -48,14 +49,14 @@ if ! problems=$(wine "$build/QuorvaneMachine.exe" "$QUORVANE_SIMULATOR_MACHINE")
   printf '%s\n' "$problems" | fail
 fi
 
-rm -f "$build/demo-ledger.txt"
+rm -f "$build/demo-problems.txt"
 status=0
 case "${1:-}" in
   --list) shift; wine "$build/QuorvaneList.exe" "$@" || status=$? ;;
   --reset) wine "$build/QuorvaneList.exe" || status=$? ;;
   *) wine "$build/Quorvane.exe" "$@" || status=$? ;;
 esac
-if [ -s "$build/demo-ledger.txt" ]; then
-  fail <"$build/demo-ledger.txt"
+if [ -s "$build/demo-problems.txt" ]; then
+  fail <"$build/demo-problems.txt"
 fi
 exit $status

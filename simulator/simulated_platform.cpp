@@ -23,17 +23,18 @@ class SimulatedObject {
   SimulatedObject(SimulatedPlatform& platform, std::wstring label)
       : platform_(platform), label_(std::move(label)) {}
   virtual ~SimulatedObject() = default;
-  // Class factories belong to COM's registration, not to the run being checked.
-  virtual bool HandedToTool() const { return true; }
+  // Whether the run being checked must give it back: class factories belong to
+  // COM's registration instead.
+  virtual bool OwedBack() const { return true; }
   const std::wstring& Label() const { return label_; }
   // Drops the creator's reference to what a failed call writes out.
-  void Abandon() { ReleaseReference(); }
-  void AddToLedger(std::vector<std::wstring>& ledger) const {
-    if (HandedToTool() && references_ > 0) {
-      ledger.push_back(L"never released: " + label_);
+  void DropCreatorsReference() { ReleaseReference(); }
+  void AddWhatIsNotGivenBack(std::vector<std::wstring>& lines) const {
+    if (OwedBack() && references_ > 0) {
+      lines.push_back(L"never released: " + label_);
     }
     if (overReleases_ > 0) {
-      ledger.push_back(L"released too often: " + label_);
+      lines.push_back(L"released too often: " + label_);
     }
   }
 
@@ -44,7 +45,7 @@ class SimulatedObject {
       ++overReleases_;
       return 0;
     }
-    if (--references_ == 0 && HandedToTool()) {
+    if (--references_ == 0 && OwedBack()) {
       platform_.Record(L"release " + label_);
     }
     return references_;
@@ -171,7 +172,7 @@ class SimulatedCollection : public ComObject<IMMDeviceCollection> {
     const SimulatedEndpoint& endpoint = platform_.Endpoint(members_[index]);
     if (FAILED(endpoint.itemStatus) && endpoint.deviceWrittenOnFailure) {
       SimulatedDevice* left = platform_.Make<SimulatedDevice>(members_[index]);
-      left->Abandon();
+      left->DropCreatorsReference();
       *device = left;
     }
     if (HandsOutNothing(endpoint.itemStatus)) {
@@ -252,7 +253,7 @@ class SimulatedClassFactory : public ComObject<IClassFactory> {
  public:
   SimulatedClassFactory(SimulatedPlatform& platform, SimulatedClass made)
       : ComObject(platform, L"factory"), made_(made) {}
-  bool HandedToTool() const override { return false; }
+  bool OwedBack() const override { return false; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     *out = nullptr;
     if (outer != nullptr) {
@@ -283,7 +284,7 @@ class SimulatedClassFactory : public ComObject<IClassFactory> {
   SimulatedClass made_;
 };
 
-// Guards the task-memory ledger: the spy is process-wide, and COM may allocate
+// Guards the record of task memory: the spy is process-wide, and COM may allocate
 // and free on threads of its own while the tool's thread does the same.
 std::mutex& TaskMemoryLock() {
   static std::mutex lock;
@@ -397,7 +398,7 @@ void SimulatedPlatform::SetHidden(size_t index, bool hidden) {
 }
 
 void SimulatedPlatform::NoteHandedOut(const SimulatedObject& object) {
-  if (object.HandedToTool()) {
+  if (object.OwedBack()) {
     Record(L"hand out " + object.Label());
   }
 }
@@ -424,14 +425,14 @@ void SimulatedPlatform::NoteTaskMemoryFreed(void* block) {
   }
 }
 
-std::vector<std::wstring> SimulatedPlatform::Ledger() const {
+std::vector<std::wstring> SimulatedPlatform::NotGivenBack() const {
   const std::lock_guard<std::mutex> held(TaskMemoryLock());
   std::vector<std::wstring> lines;
   if (!taskMemoryWatched_) {
     lines.push_back(L"the COM task allocator could not be watched");
   }
   for (const auto& object : objects_) {
-    object->AddToLedger(lines);
+    object->AddWhatIsNotGivenBack(lines);
   }
   for (const auto& entry : outstandingTaskMemory_) {
     lines.push_back(L"never freed: " + entry.second);

@@ -2,8 +2,9 @@
 
 // A stand-in for the Windows audio stack: a device enumerator and a policy
 // object serving the caller's endpoints, each step of which can be told to
-// fail. Its journal records what it hands out and gets back and each visibility
-// change; its ledger, what was not given back exactly once. It serves the unit
+// fail. Its call log records what it hands out and gets back and each
+// visibility change; NotGivenBack() names what was not given back exactly
+// once. It serves the unit
 // tests in process and, as a COM server DLL, Quorvane.exe in the end-to-end
 // tests and the demo. It takes none of its identities from the tool, so that a
 // wrong identifier there is not mirrored here.
@@ -90,13 +91,13 @@ class SimulatedPlatform {
   IClassFactory* NewClassFactory(SimulatedClass made);
 
   const std::vector<SimulatedEndpoint>& Endpoints() const { return endpoints_; }
-  const std::vector<std::wstring>& Journal() const { return journal_; }
+  const std::vector<std::wstring>& CallLog() const { return callLog_; }
   bool VisibilityChanged() const { return visibilityChanged_; }
   // A line for each object or string not given back exactly once.
-  std::vector<std::wstring> Ledger() const;
+  std::vector<std::wstring> NotGivenBack() const;
 
   // Used by the simulated objects.
-  void Record(std::wstring entry) { journal_.push_back(std::move(entry)); }
+  void Record(std::wstring entry) { callLog_.push_back(std::move(entry)); }
   const PlatformFailures& Failures() const { return failures_; }
   SimulatedEndpoint& Endpoint(size_t index) { return endpoints_[index]; }
   std::vector<size_t> Select(EDataFlow flow, DWORD stateMask) const;
@@ -123,7 +124,7 @@ class SimulatedPlatform {
  private:
   std::vector<SimulatedEndpoint> endpoints_;
   PlatformFailures failures_;
-  std::vector<std::wstring> journal_;
+  std::vector<std::wstring> callLog_;
   std::map<std::wstring, size_t> indexById_;
   std::vector<std::unique_ptr<SimulatedObject>> objects_;
   std::map<void*, std::wstring> outstandingTaskMemory_;

@@ -1,8 +1,8 @@
 // The simulated stack as a COM server for our own Wine prefixes, serving the
 // machine file QUORVANE_SIMULATOR_MACHINE names, and nothing from one it cannot
-// read whole. At exit it saves the states to that file, the journal to
-// QUORVANE_SIMULATOR_JOURNAL and the ledger (what was not given back, a bad
-// file, an unsaved change) to QUORVANE_SIMULATOR_LEDGER, each when set.
+// read whole. At exit it saves the states to that file, the call log to
+// QUORVANE_SIMULATOR_CALL_LOG and its problems (what was not given back, a bad
+// file, an unsaved change) to QUORVANE_SIMULATOR_PROBLEMS, each when set.
 
 #include <cstdlib>
 #include <memory>
@@ -36,8 +36,8 @@ class Simulator {
  public:
   Simulator()
       : machinePath_(Variable(L"QUORVANE_SIMULATOR_MACHINE")),
-        journalPath_(Variable(L"QUORVANE_SIMULATOR_JOURNAL")),
-        ledgerPath_(Variable(L"QUORVANE_SIMULATOR_LEDGER")) {
+        callLogPath_(Variable(L"QUORVANE_SIMULATOR_CALL_LOG")),
+        problemsPath_(Variable(L"QUORVANE_SIMULATOR_PROBLEMS")) {
     SimulatedMachine machine;
     if (machinePath_.empty()) {
       problems_.push_back(L"QUORVANE_SIMULATOR_MACHINE is not set");
@@ -79,18 +79,18 @@ class Simulator {
                                                             platform_->Endpoints()))) {
       problems_.push_back(L"the change could not be saved");
     }
-    if (!journalPath_.empty()) {
-      WriteWholeFile(journalPath_, Lines(platform_->Journal()));
+    if (!callLogPath_.empty()) {
+      WriteWholeFile(callLogPath_, Lines(platform_->CallLog()));
     }
-    if (!ledgerPath_.empty()) {
-      WriteWholeFile(ledgerPath_, Lines(problems_) + Lines(platform_->Ledger()));
+    if (!problemsPath_.empty()) {
+      WriteWholeFile(problemsPath_, Lines(problems_) + Lines(platform_->NotGivenBack()));
     }
   }
 
  private:
   std::wstring machinePath_;
-  std::wstring journalPath_;
-  std::wstring ledgerPath_;
+  std::wstring callLogPath_;
+  std::wstring problemsPath_;
   std::string machineText_;
   std::vector<size_t> visibilityAt_;
   std::vector<std::wstring> problems_;
@@ -114,7 +114,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
   if (simulator == nullptr) {
-    // Pinned, so that the ledger is written when nothing can be given back any
+    // Pinned, so that the problems are written when nothing can be given back any
     // more, and the task-memory spy never outlives its code.
     HMODULE pinned = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,

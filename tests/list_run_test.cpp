@@ -41,7 +41,7 @@ TEST_P(ListRun, ListsWhatQuorvaneSees) {
     });
     EXPECT_EQ(utf8 ? row.utf8Output.value_or(row.output) : row.output, run.output);
     EXPECT_EQ(row.listed, listed);
-    for (const std::wstring& entry : run.journal) {
+    for (const std::wstring& entry : run.callLog) {
       EXPECT_EQ(std::wstring::npos, entry.find(L"policy")) << "a listing made a policy object";
     }
   }

@@ -26,14 +26,14 @@ const std::string kMachine =
     "endpoint render active shown {r2} Cable Input - Virtual Speakers (VB-Audio Virtual Cable)\n"
     "endpoint capture unplugged shown {c1} Line In (Realtek(R) Audio)\n";
 
-// The journal's lines that start with `prefix`.
-std::string Lines(const std::string& journal, const std::string& prefix) {
+// The call log's lines that start with `prefix`.
+std::string Lines(const std::string& callLog, const std::string& prefix) {
   std::string kept;
-  for (size_t at = 0; at < journal.size();) {
-    const size_t end = journal.find('\n', at);
-    const std::string line = journal.substr(at, end - at + 1);
+  for (size_t at = 0; at < callLog.size();) {
+    const size_t end = callLog.find('\n', at);
+    const std::string line = callLog.substr(at, end - at + 1);
     kept += line.rfind(prefix, 0) == 0 ? line : "";
-    at = end == std::string::npos ? journal.size() : end + 1;
+    at = end == std::string::npos ? callLog.size() : end + 1;
   }
   return kept;
 }
@@ -182,13 +182,13 @@ TEST(SimulatedStack, HidesAndShowsThroughTheRegisteredClasses) {
   const Outcome hide = files.Run(L"disable render Speakers");
   EXPECT_EQ(0u, hide.exitCode);
   EXPECT_EQ("SetEndpointVisibility {r1} 0\nSetEndpointVisibility {r2} 0\n",
-            Lines(hide.journal, "SetEndpointVisibility "));
+            Lines(hide.callLog, "SetEndpointVisibility "));
   const Outcome hidden = files.List(L"render Speakers");
   EXPECT_EQ(
       "Playback\tdisabled\t{r1}\tSpeakers (High Definition Audio)\r\n"
       "Playback\tdisabled\t{r2}\tCable Input - Virtual Speakers (VB-Audio Virtual Cable)\r\n",
       hidden.output);
-  EXPECT_EQ("", hidden.ledger) << "not given back exactly once";
+  EXPECT_EQ("", hidden.problems) << "not given back exactly once";
   files.Run(L"disable capture Line");
   EXPECT_EQ("Recording\tdisabled\t{c1}\tLine In (Realtek(R) Audio)\r\n",
             files.List(L"capture").output);
@@ -196,7 +196,7 @@ TEST(SimulatedStack, HidesAndShowsThroughTheRegisteredClasses) {
   EXPECT_EQ(kSpeakersLine + kCableLine, files.List(L"render").output);
   files.Run(L"enable record Line");
   EXPECT_EQ(kMachine, files.List(L"").machineAfter);
-  EXPECT_EQ("", show.ledger) << "not given back exactly once";
+  EXPECT_EQ("", show.problems) << "not given back exactly once";
 }
 
 }  // namespace

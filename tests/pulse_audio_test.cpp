@@ -1,6 +1,6 @@
 // The real Quorvane.exe and QuorvaneList.exe against Wine's own device
 // enumerator and property stores, which find the null sinks of a private
-// PulseAudio daemon. Only the policy class is ours; its journal says which
+// PulseAudio daemon. Only the policy class is ours; its call log says which
 // identifier it was given.
 
 #include <string>
@@ -52,15 +52,15 @@ TEST(PulseAudio, ListsAndHidesExactlyTheEndpointsWhoseFullNameMatches) {
       "altek) ??? -> DISABLED\r\n",
       hidden.output);
   EXPECT_EQ(0u, hidden.exitCode);
-  EXPECT_EQ(ids, Column(hidden.journal, "SetEndpointVisibility ", 1));
+  EXPECT_EQ(ids, Column(hidden.callLog, "SetEndpointVisibility ", 1));
 
   // Every playback endpoint: the listing and Quorvane name the same ones.
   const Outcome every = files.Run(L"disable render \"\"");
   const std::vector<std::string> everyId =
       Column(files.List(L"playback \"\"").output, "Playback\t", 2);
   EXPECT_LE(3u, everyId.size());
-  EXPECT_EQ(everyId, Column(every.journal, "SetEndpointVisibility ", 1));
-  EXPECT_EQ("", every.ledger);
+  EXPECT_EQ(everyId, Column(every.callLog, "SetEndpointVisibility ", 1));
+  EXPECT_EQ("", every.problems);
 }
 
 }  // namespace

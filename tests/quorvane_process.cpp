@@ -5,13 +5,14 @@
 #include <gtest/gtest.h>
 
 #include "tests/stdout_capture.h"
+#include "tests/under_wine.h"
 
 namespace {
 
 // On Windows itself Quorvane.exe would change the machine's own devices.
 class RequiresWine : public ::testing::Environment {
   void SetUp() override {
-    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
+    if (!RunningUnderWine()) {
       GTEST_FAIL() << "These tests change a Wine prefix's audio devices; run them under Wine.";
     }
   }
@@ -19,7 +20,7 @@ class RequiresWine : public ::testing::Environment {
 
 ::testing::Environment* const kRequiresWine = ::testing::AddGlobalTestEnvironment(new RequiresWine);
 
-const wchar_t* const kSimulatorFiles[] = {L"MACHINE", L"JOURNAL", L"LEDGER"};
+const wchar_t* const kSimulatorFiles[] = {L"MACHINE", L"CALL_LOG", L"PROBLEMS"};
 
 }  // namespace
 
@@ -84,11 +85,11 @@ Outcome SimulatedMachineFiles::Start(const wchar_t* program, const std::wstring&
     result.output = ReadWholeFile(file).value_or("");
     DeleteFileW(file.c_str());
   }
-  result.journal = ReadWholeFile(folder_ + L"JOURNAL.txt").value_or("");
-  result.ledger = ReadWholeFile(folder_ + L"LEDGER.txt").value_or("");
+  result.callLog = ReadWholeFile(folder_ + L"CALL_LOG.txt").value_or("");
+  result.problems = ReadWholeFile(folder_ + L"PROBLEMS.txt").value_or("");
   result.machineAfter = ReadWholeFile(folder_ + L"MACHINE.txt").value_or("");
-  DeleteFileW((folder_ + L"JOURNAL.txt").c_str());
-  DeleteFileW((folder_ + L"LEDGER.txt").c_str());
+  DeleteFileW((folder_ + L"CALL_LOG.txt").c_str());
+  DeleteFileW((folder_ + L"PROBLEMS.txt").c_str());
   return result;
 }
 

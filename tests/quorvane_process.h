@@ -22,13 +22,13 @@ inline constexpr wchar_t kSignedExecutable[] =
 inline constexpr wchar_t kSignedListExecutable[] =
     L"signed-release\\a\\Quorvane-" QUORVANE_VERSION L"-win64\\QuorvaneList.exe";
 
-// What one run left: its output and status, the simulator's journal and ledger,
-// and the machine file.
+// What one run left: its output and status, the simulator's call log and
+// problems, and the machine file.
 struct Outcome {
   DWORD exitCode;
   std::string output;
-  std::string journal;
-  std::string ledger;
+  std::string callLog;
+  std::string problems;
   std::string machineAfter;
 };
 

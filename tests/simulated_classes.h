@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -16,6 +15,7 @@
 
 #include "simulator/simulated_platform.h"
 #include "tests/stdout_capture.h"
+#include "tests/under_wine.h"
 
 // The two classes, registered in process under Windows' identities. Nothing
 // runs unless COM is seen to hand out the simulator's own: on Windows a run
@@ -70,12 +70,6 @@ class ClassRegistration {
   DWORD cookies_[2] = {};
 };
 
-// Whether Wine is underneath: its ntdll exports a version call that Windows' lacks.
-inline bool RunningUnderWine() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 class TestApartment {
  public:
   explicit TestApartment(DWORD mode = COINIT_APARTMENTTHREADED)
@@ -93,14 +87,19 @@ class TestApartment {
   HRESULT status_;
 };
 
-// Each visibility call ("{ep1} 0, {ep2} 0"), and the first thing given back that
-// was not the last taken: a run must give back the last taken first.
-inline std::pair<std::wstring, std::wstring> CallsAndDisorder(
-    const std::vector<std::wstring>& journal) {
+// What a call log says: each visibility call ("{ep1} 0, {ep2} 0"), and the
+// first thing given back that was not the last taken (a run must give back the
+// last taken first).
+struct CallLogReading {
+  std::wstring visibilityCalls;
+  std::wstring firstOutOfOrder;
+};
+
+inline CallLogReading ReadCallLog(const std::vector<std::wstring>& callLog) {
   std::wstring calls;
   std::wstring disorder;
   std::vector<std::wstring> held;
-  for (const std::wstring& entry : journal) {
+  for (const std::wstring& entry : callLog) {
     const size_t space = entry.find(L' ');
     const std::wstring verb = entry.substr(0, space);
     const std::wstring what = entry.substr(space + 1);
@@ -121,7 +120,7 @@ inline std::pair<std::wstring, std::wstring> CallsAndDisorder(
 struct SimulatedRun {
   std::string output;
   std::wstring visibilityCalls;
-  std::vector<std::wstring> journal;
+  std::vector<std::wstring> callLog;
 };
 
 // Runs `run` against a simulated machine, in a test apartment of the given mode
@@ -138,11 +137,12 @@ SimulatedRun RunSimulated(std::vector<SimulatedEndpoint> endpoints, PlatformFail
     StdoutCapture capture;
     run();
     result.output = capture.Finish();
-    EXPECT_EQ(std::vector<std::wstring>{}, platform.Ledger()) << "not given back exactly once";
-    std::wstring disorder;
-    std::tie(result.visibilityCalls, disorder) = CallsAndDisorder(platform.Journal());
-    EXPECT_EQ(L"", disorder) << "given back before what was taken after it";
-    result.journal = platform.Journal();
+    EXPECT_EQ(std::vector<std::wstring>{}, platform.NotGivenBack())
+        << "not given back exactly once";
+    const CallLogReading reading = ReadCallLog(platform.CallLog());
+    result.visibilityCalls = reading.visibilityCalls;
+    EXPECT_EQ(L"", reading.firstOutOfOrder) << "given back before what was taken after it";
+    result.callLog = platform.CallLog();
     // The run gave back only its own initialisation: the test's is still there.
     EXPECT_EQ(S_FALSE, TestApartment(apartment).Status());
   }
