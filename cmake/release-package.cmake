@@ -1,24 +1,22 @@
-# Makes Quorvane-<version>-win64.zip (Quorvane.exe, QuorvaneList.exe, the
-# README, the licence and the administrators' PowerShell scripts, the programs
-# and the scripts signed when a certificate is named) and its
-# SHA-256 checksum file, and beside them a list of the toolchain's package
-# versions. The same inputs give the same bytes: the archive's entries are in a
-# fixed order with fixed times and modes and no other metadata. When the
-# release's download address is known (RELEASE_URL), it also writes the winget
-# manifests and the Scoop manifest for the zip.
+# Makes the release's files in OUTPUT_DIR, and nothing else there, so that the
+# folder is what a release publishes: Quorvane-<version>-win64.zip
+# (Quorvane.exe, QuorvaneList.exe, the README, the licence and the
+# administrators' PowerShell scripts, the programs and the scripts signed when
+# a certificate is named), its SHA-256 checksum file and a list of the
+# toolchain's package versions; and when the release's download address is
+# known (RELEASE_URL), the winget and Scoop manifests made from each template in
+# cmake/manifests. The zip's files are staged in OUTPUT_DIR-stage. The same
+# inputs give the same bytes: the archive's entries are in a fixed order with
+# fixed times and modes and no other metadata.
 # Run by the release-package target with EXECUTABLE, LIST_EXECUTABLE,
 # SOURCE_DIR, VERSION, OUTPUT_DIR, RELEASE_URL and, to sign,
 # SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE, TIMESTAMP_URL, SIGNING_URL.
 set(name Quorvane-${VERSION}-win64)
-set(stage ${OUTPUT_DIR}/${name})
+set(stage ${OUTPUT_DIR}-stage/${name})
 set(zip ${OUTPUT_DIR}/${name}.zip)
-set(manifests Quorvane.Quorvane.yaml Quorvane.Quorvane.installer.yaml
-  Quorvane.Quorvane.locale.en-US.yaml quorvane.json)
 # Nothing of an earlier package is left to be taken for this one if this fails.
-list(TRANSFORM manifests PREPEND ${OUTPUT_DIR}/ OUTPUT_VARIABLE old_manifests)
-file(REMOVE_RECURSE ${stage} ${zip} ${zip}.sha256 ${OUTPUT_DIR}/${name}.toolchain.txt
-  ${old_manifests})
-file(MAKE_DIRECTORY ${stage})
+file(REMOVE_RECURSE ${OUTPUT_DIR} ${OUTPUT_DIR}-stage)
+file(MAKE_DIRECTORY ${OUTPUT_DIR} ${stage})
 set(read_only OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(COPY ${SOURCE_DIR}/README.md DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 file(COPY_FILE ${SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt)
@@ -43,7 +41,7 @@ if(NOT SIGNING_CERTIFICATE)
   file(COPY ${signed} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
 else()
   # A private folder for the password file, readable by this user alone.
-  set(private ${OUTPUT_DIR}/signing)
+  set(private ${OUTPUT_DIR}-stage/signing)
   file(REMOVE_RECURSE ${private})
   file(MAKE_DIRECTORY ${private})
   file(CHMOD ${private} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
@@ -125,8 +123,10 @@ if(RELEASE_URL)
   set(ZIP_URL ${RELEASE_URL}/${name}.zip)
   set(ZIP_SHA256 ${hash})
   string(TOUPPER ${hash} ZIP_SHA256_UPPER)
-  foreach(manifest ${manifests})
-    configure_file(${SOURCE_DIR}/cmake/manifests/${manifest}.in ${OUTPUT_DIR}/${manifest} @ONLY)
+  file(GLOB templates ${SOURCE_DIR}/cmake/manifests/*.in)
+  foreach(template ${templates})
+    get_filename_component(manifest ${template} NAME_WLE)
+    configure_file(${template} ${OUTPUT_DIR}/${manifest} @ONLY)
   endforeach()
   message(STATUS "winget and Scoop manifests for ${ZIP_URL}")
 endif()

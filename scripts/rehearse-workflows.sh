@@ -7,4 +7,4 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh test debootstrap
 sh scripts/helpers/node-tools.sh
-exec node scripts/helpers/rehearse-workflows.cjs "$@"
+exec node scripts/rehearse-workflows.cjs "$@"

@@ -25,12 +25,13 @@ mkdir -p "$RUNNER_TEMP"
 
 package=Quorvane-$version-win64
 # The workflow's package step, into the build's own release folder; what it
-# leaves there is kept as the copy named.
+# leaves there, and the zip's staged files beside it, is kept as the copy named.
 package_as() {
   copy=$1
   shift
   env "$@" sh "$source/scripts/release/package-release.sh" "v$version" "$build" >"$work/$copy.log" 2>&1 &&
-    rm -rf "${work:?}/$copy" && cp -r "$build/release" "$work/$copy"
+    rm -rf "${work:?}/$copy" && cp -r "$build/release" "$work/$copy" &&
+    cp -r "$build/release-stage/$package" "$work/$copy/"
 }
 for copy in a b; do
   package_as "$copy" || { cat "$work/$copy.log"; fail "packaging failed"; }

@@ -36,7 +36,7 @@ printf '%s' "$QUORVANE_SIGNING_CERTIFICATE_BASE64" | base64 -d >"$private/signin
 export QUORVANE_SIGNING_CERTIFICATE="$private/signing.p12"
 cmake --build "$build" --target release-package
 for file in Quorvane.exe QuorvaneList.exe Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1; do
-  osslsigncode verify -CAfile "$root" -in "$build/release/Quorvane-$version-win64/$file" >"$private/verify.log" 2>&1 ||
+  osslsigncode verify -CAfile "$root" -in "$build/release-stage/Quorvane-$version-win64/$file" >"$private/verify.log" 2>&1 ||
     { cat "$private/verify.log"; fail "$file does not verify against $root"; }
 done
 [ -z "${GITHUB_ENV:-}" ] || echo "VERSION=$version" >>"$GITHUB_ENV"

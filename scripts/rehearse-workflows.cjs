@@ -16,13 +16,13 @@
 // Anything it does not know (an action, a step or job key, a container option,
 // an expression) fails the rehearsal. What it emulates rather than runs, it
 // says at its start: a pass here is a pass of the steps' own commands.
-// usage (as root): node scripts/helpers/rehearse-workflows.cjs [--ref REVISION] [--job WORKFLOW/JOB]...
+// usage (as root): node scripts/rehearse-workflows.cjs [--ref REVISION] [--job WORKFLOW/JOB]...
 const { execFileSync, spawnSync } = require("node:child_process");
 const fs = require("node:fs");
 const path = require("node:path");
 const YAML = require("yaml");
 
-const project = path.resolve(__dirname, "..", "..");
+const project = path.resolve(__dirname, "..");
 const args = process.argv.slice(2);
 const option = (name) => {
   const values = [];
@@ -154,6 +154,7 @@ function evaluate(text, context) {
     const [scope, ...rest] = expression.split(".");
     const name = rest.join(".");
     if (scope === "secrets") return context.secrets[name] ?? "";
+    if (scope === "inputs" && name in context.inputs) return String(context.inputs[name]);
     if (scope === "env" && name in context.env) return context.env[name];
     if (scope === "github" && name in context.github) return context.github[name];
     return refuse(`an expression the rehearsal does not know: \${{ ${expression} }}`);
@@ -261,15 +262,21 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
             path.join(root, workspace), "checkout", "-q", context.github.sha]);
         } else if (action === "actions/upload-artifact") {
           allow("name", "path", "if-no-files-found");
-          const files = withs.path.split("\n").map((line) => line.trim()).filter(Boolean);
           const folder = path.join(artifacts, withs.name);
           fs.mkdirSync(folder, { recursive: true });
+          // A folder is uploaded whole: these workflows name one that holds
+          // files only, so one that holds a folder is refused.
+          const files = withs.path.split("\n").map((line) => line.trim()).filter(Boolean)
+            .flatMap((file) => (fs.statSync(inWorkspace(file), { throwIfNoEntry: false })?.isDirectory()
+              ? fs.readdirSync(inWorkspace(file)).map((name) => path.join(file, name)) : [file]));
           for (const file of files) {
             if (!fs.existsSync(inWorkspace(file))) {
               if (withs["if-no-files-found"] === "error") refuse(`upload-artifact: no ${file}`);
               continue;
             }
+            if (fs.statSync(inWorkspace(file)).isDirectory()) refuse(`upload-artifact: ${file} is a folder`);
             fs.copyFileSync(inWorkspace(file), path.join(folder, path.basename(file)));
+            context.packaged.push(path.basename(file));
           }
         } else if (action === "actions/download-artifact") {
           allow("name", "path");
@@ -314,6 +321,44 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
   }
 }
 
+// Runs the Linux jobs of one workflow in order, each after the jobs it needs;
+// a job that calls a workflow of this repository (`uses:`) runs that one's,
+// with its inputs.
+function runWorkflow(file, context, artifacts, inputs = {}) {
+  const workflowFile = path.join(context.source, ".github", "workflows", file);
+  const workflow = YAML.parse(fs.readFileSync(workflowFile, "utf8"));
+  const declared = workflow.on?.workflow_call?.inputs ?? {};
+  for (const name of Object.keys(inputs)) {
+    if (!(name in declared)) refuse(`${file} takes no input '${name}'`);
+  }
+  const workflowContext = {
+    ...context, workflowEnv: workflow.env ?? {},
+    inputs: Object.fromEntries(Object.entries(declared).map(([name, input]) => [name, inputs[name] ?? input.default])),
+  };
+  const done = new Set();
+  for (const [jobName, job] of Object.entries(workflow.jobs)) {
+    const selected = onlyJobs.length === 0 || onlyJobs.includes(`${file.replace(".yml", "")}/${jobName}`);
+    for (const need of [job.needs ?? []].flat()) {
+      if (onlyJobs.length === 0 && !done.has(need)) refuse(`${jobName} needs ${need}, which has not passed`);
+    }
+    if (job.uses !== undefined) {
+      const extra = Object.keys(job).filter((key) => !["uses", "with", "permissions", "needs"].includes(key));
+      if (extra.length > 0) refuse(`${jobName}: the key '${extra[0]}' beside uses`);
+      const called = job.uses.match(/^\.\/\.github\/workflows\/([^/]+\.yml)$/)?.[1] ??
+        refuse(`${jobName}: uses ${job.uses}`);
+      say(`job ${file} / ${jobName}: calls ${called}`);
+      // A called workflow gets no secrets unless they are passed on, and none are.
+      if (selected) runWorkflow(called, { ...workflowContext, secrets: {} }, artifacts, job.with ?? {});
+    } else if (!String(job["runs-on"]).startsWith("ubuntu")) {
+      say(`job ${file} / ${jobName}: runs on ${job["runs-on"]}, not rehearsed here`);
+      continue;
+    } else if (selected) {
+      runJob(workflowFile, jobName, job, workflowContext, artifacts);
+    }
+    done.add(jobName);
+  }
+}
+
 function main() {
   if (process.getuid() !== 0) refuse("run it as root: it makes and enters Debian roots");
   say("emulated, not run: actions/checkout (a clone), upload and download of artifacts (copies), " +
@@ -326,41 +371,25 @@ function main() {
   const artifacts = path.join(work, "artifacts");
   const tag = `v${version}`;
   const sha = run("git", ["-C", source, "rev-parse", "HEAD"]).trim();
-  const release = { attested: [], published: [] };
+  const release = { attested: [], published: [], packaged: [] };
   for (const [file, refName] of [["ci.yml", "main"], ["release.yml", tag]]) {
-    const workflowFile = path.join(source, ".github", "workflows", file);
-    const workflow = YAML.parse(fs.readFileSync(workflowFile, "utf8"));
-    const context = {
-      source, secrets: authority.secrets, workflowEnv: workflow.env ?? {},
+    runWorkflow(file, {
+      source, secrets: authority.secrets,
       github: { ref: file === "ci.yml" ? "refs/heads/main" : `refs/tags/${tag}`, ref_name: refName, sha, server_url: "https://github.com", repository, token: "rehearsal-token" },
-      attested: release.attested, published: release.published,
-    };
-    const done = new Set();
-    for (const [jobName, job] of Object.entries(workflow.jobs)) {
-      const runsOn = String(job["runs-on"]);
-      if (!runsOn.startsWith("ubuntu")) {
-        say(`job ${file} / ${jobName}: runs on ${runsOn}, not rehearsed here`);
-        continue;
-      }
-      if (onlyJobs.length > 0 && !onlyJobs.includes(`${file.replace(".yml", "")}/${jobName}`)) continue;
-      for (const need of [job.needs ?? []].flat()) {
-        if (onlyJobs.length === 0 && !done.has(need)) refuse(`${jobName} needs ${need}, which has not passed`);
-      }
-      runJob(workflowFile, jobName, job, context, artifacts);
-      done.add(jobName);
-    }
+      ...release,
+    }, artifacts);
   }
   if (onlyJobs.length === 0 || onlyJobs.includes("release/publish")) {
-    const expected = [`Quorvane-${version}-win64.zip`, `Quorvane-${version}-win64.zip.sha256`,
-      `Quorvane-${version}-win64.toolchain.txt`, "Quorvane.Quorvane.yaml",
-      "Quorvane.Quorvane.installer.yaml", "Quorvane.Quorvane.locale.en-US.yaml", "quorvane.json"].sort();
-    if (JSON.stringify([...release.published].sort()) !== JSON.stringify(expected)) {
-      refuse(`gh release create would attach ${release.published.join(", ") || "nothing"}; expected ${expected.join(", ")}`);
+    // What the packaging made is what the release attaches: the artifact holds
+    // the package folder's files, and gh is handed exactly those.
+    const packaged = JSON.stringify(release.packaged.sort());
+    if (release.packaged.length === 0 || JSON.stringify([...release.published].sort()) !== packaged) {
+      refuse(`gh release create would attach ${release.published.join(", ") || "nothing"}; the packaging made ${release.packaged.join(", ") || "nothing"}`);
     }
     if (JSON.stringify(release.attested) !== JSON.stringify([`Quorvane-${version}-win64.zip`])) {
       refuse(`attested ${release.attested.join(", ") || "nothing"}; expected the zip alone`);
     }
-    say(`the release would attach ${expected.length} files and attest ${release.attested[0]}`);
+    say(`the release would attach the ${release.packaged.length} files the packaging made and attest ${release.attested[0]}`);
   }
   say(onlyJobs.length === 0 ? "PASSED: every Linux job of ci.yml and release.yml"
     : `PASSED: ${onlyJobs.join(", ")}`);
