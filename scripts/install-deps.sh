@@ -53,18 +53,35 @@ job=$1
 shift
 packages="$packages $*"
 
+# osslsigncode signs PowerShell scripts from version 2.6 on; Debian 12's own is
+# 2.5, so it comes from Debian's backports for Debian 12.
 missing=""
+backported=""
 for package in $packages; do
+  if [ "$package" = osslsigncode ]; then
+    installed=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
+    dpkg --compare-versions "${installed:-0}" ge 2.6 || backported=osslsigncode
+    continue
+  fi
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
     missing="$missing $package"
 done
-if [ -n "$missing" ]; then
+if [ -n "$missing$backported" ]; then
   if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-  echo "Installing:$missing" >&2
+  echo "Installing:$missing $backported" >&2
+  if [ -n "$backported" ] && ! grep -rqs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d; then
+    mirror=$(sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n 1)
+    printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: %s\n' \
+      "${mirror:-http://deb.debian.org/debian}" /usr/share/keyrings/debian-archive-keyring.gpg |
+      $sudo tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
+  fi
   $sudo apt-get update -q >&2
   # wine and wine64 without their recommends: no Mono, Gecko or desktop extras.
   # shellcheck disable=SC2086 # one word per package
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing >&2
+  # shellcheck disable=SC2086 # one word per package, or none
+  [ -z "$backported" ] || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q \
+    --no-install-recommends -t bookworm-backports $backported >&2
 fi
 if [ "$job" = test ] && command -v dotnet >/dev/null; then
   install_powershell
