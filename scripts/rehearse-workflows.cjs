@@ -350,7 +350,7 @@ function runWorkflow(file, context, artifacts, inputs = {}) {
       // A called workflow gets no secrets unless they are passed on, and none are.
       if (selected) runWorkflow(called, { ...workflowContext, secrets: {} }, artifacts, job.with ?? {});
     } else if (!String(job["runs-on"]).startsWith("ubuntu")) {
-      say(`job ${file} / ${jobName}: runs on ${job["runs-on"]}, not rehearsed here`);
+      say(`job ${file} / ${jobName}: runs on ${job["runs-on"]}${job.if ? ` if ${job.if}` : ""}, not rehearsed here`);
       continue;
     } else if (selected) {
       runJob(workflowFile, jobName, job, workflowContext, artifacts);
