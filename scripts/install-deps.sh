@@ -2,8 +2,9 @@
 # Installs, on Debian 12, what a job needs, and any further packages named:
 #   install-deps.sh build [PACKAGE...]   cross-building Quorvane and running it under Wine
 #   install-deps.sh test [PACKAGE...]    that, and everything the tests and house checks use
-# With test, and where the .NET SDK is present, also PowerShell and Pester for
-# the admin scripts' tests, each at one exact version, into build/tools.
+#   install-deps.sh powershell           PowerShell and Pester for the admin scripts'
+#                                        tests, each at one exact version, into
+#                                        build/tools, where the .NET SDK is present
 # Does nothing when everything is already there.
 set -eu
 powershell_version=7.6.10
@@ -36,6 +37,10 @@ PROJECT
 }
 build="cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64"
 case "${1:-}" in
+  powershell)
+    ! command -v dotnet >/dev/null || install_powershell
+    exit 0
+    ;;
   build) packages=$build ;;
   test)
     packages="$build mingw-w64-tools googletest clang lld clang-format clang-tidy pulseaudio zip
@@ -45,11 +50,10 @@ case "${1:-}" in
     command -v npm >/dev/null || packages="$packages nodejs npm"
     ;;
   *)
-    echo "usage: install-deps.sh build|test [PACKAGE...]" >&2
+    echo "usage: install-deps.sh build|test [PACKAGE...] or install-deps.sh powershell" >&2
     exit 64
     ;;
 esac
-job=$1
 shift
 packages="$packages $*"
 
@@ -82,7 +86,4 @@ if [ -n "$missing$backported" ]; then
   # shellcheck disable=SC2086 # one word per package, or none
   [ -z "$backported" ] || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q \
     --no-install-recommends -t bookworm-backports $backported >&2
-fi
-if [ "$job" = test ] && command -v dotnet >/dev/null; then
-  install_powershell
 fi

@@ -40,7 +40,8 @@ chain gcc "cmake --preset mingw" "cmake --build --preset mingw" "sh tests/demo_t
   "QUORVANE_VERIFY_BUILD='$PWD/build/demo-test' ctest --preset mingw" \
   "./scripts/checks/check-reproducible.sh build/demo-test" &
 gcc=$!
-chain clang "cmake --workflow --preset clang" "sh tests/admin_scripts_test.sh build/clang" &
+chain clang "./scripts/install-deps.sh powershell" "cmake --workflow --preset clang" \
+  "sh tests/admin_scripts_test.sh build/clang" &
 clang=$!
 failed=0
 for chain in $style $gcc $clang; do

@@ -3,14 +3,15 @@
 # executables of a build folder under Wine and a simulated machine, and the
 # signed copies that the folder's signed-release test left.
 # usage: admin_scripts_test.sh BUILD_FOLDER
-# PowerShell and Pester come from scripts/install-deps.sh test, which installs
-# them where the .NET SDK is present; without them this says so and passes.
+# PowerShell and Pester come from scripts/install-deps.sh powershell, which
+# installs them where the .NET SDK is present; without them this says so and
+# passes.
 set -eu
 cd "$(dirname "$0")/.."
 tools=$PWD/build/tools
 if ! [ -x "$tools/pwsh" ]; then
   echo "admin scripts: NOT TESTED: no PowerShell in build/tools. Install the .NET SDK, then"
-  echo "  scripts/install-deps.sh test && sh tests/admin_scripts_test.sh $1"
+  echo "  scripts/install-deps.sh powershell && sh tests/admin_scripts_test.sh $1"
   exit 0
 fi
 # PowerShell finds its own modules through the mount table: where / is no
