@@ -45,9 +45,10 @@ case "${1:-}" in
   test)
     packages="$build mingw-w64-tools googletest clang lld clang-format clang-tidy pulseaudio zip
       unzip openssl osslsigncode shellcheck python3"
-    # Node.js and npm run the workflow and manifest checks; a machine may already
-    # have them from elsewhere.
-    command -v npm >/dev/null || packages="$packages nodejs npm"
+    # Node.js runs the workflow and manifest checks (with npm from its
+    # registry, scripts/helpers/node-tools.sh); a machine may already have it
+    # from elsewhere.
+    command -v node >/dev/null || packages="$packages nodejs"
     ;;
   *)
     echo "usage: install-deps.sh build|test [PACKAGE...] or install-deps.sh powershell" >&2
