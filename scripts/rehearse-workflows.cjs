@@ -201,7 +201,8 @@ function runJob(workflowFile, jobName, job, context, artifacts) {
     const env = { ...context.workflowEnv };
     // Folders that steps put on the PATH of the steps after them.
     const addedPath = [];
-    const log = path.join(work, `${path.basename(workflowFile, ".yml")}-${jobName}.log`);
+    // A called workflow's job logs under its caller's name too, apart from its own run.
+    const log = path.join(work, `${context.caller ?? ""}${path.basename(workflowFile, ".yml")}-${jobName}.log`);
     say(`job ${path.basename(workflowFile)} / ${jobName}: ${inContainer ? "debian:12 container, steps as root" : "runner, steps as uid 1001"}; log ${path.relative(project, log)}`);
     Object.assign(env, Object.fromEntries(Object.entries(job.env ?? {})
       .map(([key, value]) => [key, evaluate(String(value), { ...context, env })])));
@@ -348,7 +349,10 @@ function runWorkflow(file, context, artifacts, inputs = {}) {
         refuse(`${jobName}: uses ${job.uses}`);
       say(`job ${file} / ${jobName}: calls ${called}`);
       // A called workflow gets no secrets unless they are passed on, and none are.
-      if (selected) runWorkflow(called, { ...workflowContext, secrets: {} }, artifacts, job.with ?? {});
+      if (selected) {
+        const caller = `${context.caller ?? ""}${file.replace(".yml", "")}-${jobName}.`;
+        runWorkflow(called, { ...workflowContext, secrets: {}, caller }, artifacts, job.with ?? {});
+      }
     } else if (!String(job["runs-on"]).startsWith("ubuntu")) {
       say(`job ${file} / ${jobName}: runs on ${job["runs-on"]}${job.if ? ` if ${job.if}` : ""}, not rehearsed here`);
       continue;
