@@ -45,9 +45,8 @@ case "${1:-}" in
   test)
     packages="$build mingw-w64-tools googletest clang lld clang-format clang-tidy pulseaudio zip
       unzip openssl osslsigncode shellcheck python3"
-    # Node.js runs the workflow and manifest checks (with npm from its
-    # registry, scripts/helpers/node-tools.sh); a machine may already have it
-    # from elsewhere.
+    # Node.js runs the workflow and manifest checks, with the npm that
+    # scripts/helpers/node-tools.sh fetches; a machine may already have it.
     command -v node >/dev/null || packages="$packages nodejs"
     ;;
   *)
