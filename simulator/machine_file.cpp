@@ -1,5 +1,7 @@
 #include "simulator/machine_file.h"
 
+#include <cstdlib>
+
 #include <windows.h>
 
 namespace {
@@ -72,6 +74,18 @@ SimulatedMachine ParseMachineFile(std::string_view text) {
       machine.policyAcceptsAnyEndpoint = true;
       return;
     }
+    if (keyword == "refuse") {
+      const std::wstring id = WideFromUtf8(NextWord(rest));
+      const std::string status(NextWord(rest));
+      char* end = nullptr;
+      const unsigned long code = std::strtoul(status.c_str(), &end, 16);
+      for (SimulatedEndpoint& endpoint : machine.endpoints) {
+        if (endpoint.id == id && !status.empty() && *end == '\0') {
+          endpoint.visibilityStatus = static_cast<HRESULT>(code);
+          return;
+        }
+      }
+    }
     const std::string_view flow = NextWord(rest);
     const std::string_view presence = NextWord(rest);
     const std::string_view visibility = NextWord(rest);
@@ -85,7 +99,7 @@ SimulatedMachine ParseMachineFile(std::string_view text) {
         endpoint.presence == 0 || (visibility != "shown" && visibility != "hidden") || id.empty()) {
       machine.problems.push_back(L"line " + std::to_wstring(number) +
                                  L": expected: endpoint render|capture active|unplugged|notpresent "
-                                 L"shown|hidden ID NAME, or policy any-endpoint");
+                                 L"shown|hidden ID NAME, policy any-endpoint, or refuse ID STATUS");
       return;
     }
     machine.endpoints.push_back(std::move(endpoint));

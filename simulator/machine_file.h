@@ -5,6 +5,9 @@
 //   endpoint render|capture active|unplugged|notpresent shown|hidden ID NAME
 //       ID has no blanks; NAME, the friendly name, is the rest of the line.
 //       SetEndpointVisibility rewrites shown|hidden, so changes last.
+//   refuse ID STATUS
+//       SetEndpointVisibility fails for the endpoint ID, listed above, with
+//       STATUS in hexadecimal (80070005, access denied), and changes nothing.
 //   policy any-endpoint
 //       The policy object shows or hides endpoints it was not told of too, for
 //       use beside another platform's enumerator.
