@@ -7,8 +7,8 @@
 # Three chains run side by side, since Wine's tests mostly wait and the builds
 # use both cores only part of the time: the house checks; the g++ build, the
 # demo, the g++ tests and the reproducibility check; the clang workflow, whose
-# unit tests run sanitized, and the fleet scripts in PowerShell with Pester on
-# its build.
+# unit tests run sanitized, and the fleet scripts and the module in PowerShell
+# with Pester on its build.
 # Each step says how long it took; each chain's output follows.
 set -eu
 cd "$(dirname "$0")/.."
@@ -41,7 +41,7 @@ chain gcc "cmake --preset mingw" "cmake --build --preset mingw" "sh tests/demo_t
   "./scripts/checks/check-reproducible.sh build/demo-test" &
 gcc=$!
 chain clang "./scripts/install-deps.sh powershell" "cmake --workflow --preset clang" \
-  "sh tests/admin_scripts_test.sh build/clang" &
+  "sh tests/powershell_test.sh build/clang" &
 clang=$!
 failed=0
 for chain in $style $gcc $clang; do

@@ -3,7 +3,7 @@
 # whole, its exit status taken as the caller sees it. The tools there are
 # wrappers that note each call and run the real executables under Wine against
 # a simulated machine, or stand-ins that answer as a tool would that this
-# machine cannot make fail. Run by tests/admin_scripts_test.sh, which sets the
+# machine cannot make fail. Run by tests/powershell_test.sh, which sets the
 # environment read here.
 
 BeforeDiscovery {
