@@ -1,16 +1,16 @@
 # Makes the release's files in OUTPUT_DIR, and nothing else there, so that the
-# folder is what a release publishes: Quorvane-<version>-win64.zip
-# (Quorvane.exe, QuorvaneList.exe, the README, the licence and the
-# administrators' PowerShell scripts, the programs and the scripts signed when
-# a certificate is named), its SHA-256 checksum file and a list of the
+# folder is what a release publishes: Quorvane-<version>-win64.zip, with the
+# files cmake/release-files.txt names (those it marks signed are signed when a
+# certificate is named), its SHA-256 checksum file and a list of the
 # toolchain's package versions; and when the release's download address is
 # known (RELEASE_URL), the winget and Scoop manifests made from each template in
 # cmake/manifests. The zip's files are staged in OUTPUT_DIR-stage. The same
 # inputs give the same bytes: the archive's entries are in a fixed order with
 # fixed times and modes and no other metadata.
-# Run by the release-package target with EXECUTABLE, LIST_EXECUTABLE,
-# SOURCE_DIR, VERSION, OUTPUT_DIR, RELEASE_URL and, to sign,
+# Run by the release-package target with PROGRAMS_DIR (where the programs were
+# built), SOURCE_DIR, VERSION, OUTPUT_DIR, RELEASE_URL and, to sign,
 # SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE, TIMESTAMP_URL, SIGNING_URL.
+cmake_minimum_required(VERSION 3.25)
 set(name Quorvane-${VERSION}-win64)
 set(stage ${OUTPUT_DIR}-stage/${name})
 set(zip ${OUTPUT_DIR}/${name}.zip)
@@ -18,9 +18,6 @@ set(zip ${OUTPUT_DIR}/${name}.zip)
 file(REMOVE_RECURSE ${OUTPUT_DIR} ${OUTPUT_DIR}-stage)
 file(MAKE_DIRECTORY ${OUTPUT_DIR} ${stage})
 set(read_only OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-file(COPY ${SOURCE_DIR}/README.md DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
-file(COPY_FILE ${SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt)
-file(CHMOD ${stage}/LICENSE.txt PERMISSIONS ${read_only})
 
 # The certificate and the rest may also come from the environment, as in a
 # release workflow; the password only comes from a file or the environment, so
@@ -30,16 +27,32 @@ foreach(setting SIGNING_CERTIFICATE SIGNING_PASSWORD_FILE TIMESTAMP_URL SIGNING_
     set(${setting} "$ENV{QUORVANE_${setting}}")
   endif()
 endforeach()
-# Signed alike: the programs, and the fleet scripts, whose signature lets an
-# administrator check that they are the project's before editing them.
-set(scripts Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1)
-set(signed ${EXECUTABLE} ${LIST_EXECUTABLE})
-foreach(script ${scripts})
-  list(APPEND signed ${SOURCE_DIR}/admin/${script})
+
+# Each entry of the list: its name in the zip and where it comes from; those to
+# sign, when there is a certificate, apart.
+file(STRINGS ${SOURCE_DIR}/cmake/release-files.txt listed REGEX "^[^#]")
+set(entries "")
+set(signed "")
+foreach(line ${listed})
+  string(REGEX MATCHALL "[^ ]+" fields "${line}")
+  list(GET fields 0 entry)
+  list(GET fields 1 from)
+  if(from STREQUAL "build")
+    set(from ${PROGRAMS_DIR}/${entry})
+  else()
+    set(from ${SOURCE_DIR}/${from})
+  endif()
+  list(APPEND entries ${entry})
+  if(SIGNING_CERTIFICATE AND "signed" IN_LIST fields)
+    list(APPEND signed ${entry})
+    set(signed_from_${entry} ${from})
+  else()
+    file(COPY_FILE ${from} ${stage}/${entry})
+    file(CHMOD ${stage}/${entry} PERMISSIONS ${read_only})
+  endif()
 endforeach()
-if(NOT SIGNING_CERTIFICATE)
-  file(COPY ${signed} DESTINATION ${stage} FILE_PERMISSIONS ${read_only})
-else()
+
+if(SIGNING_CERTIFICATE)
   # A private folder for the password file, readable by this user alone.
   set(private ${OUTPUT_DIR}-stage/signing)
   file(REMOVE_RECURSE ${private})
@@ -61,10 +74,9 @@ else()
   if(TIMESTAMP_URL)
     list(APPEND options -ts ${TIMESTAMP_URL})
   endif()
-  foreach(file ${signed})
-    get_filename_component(file_name ${file} NAME)
+  foreach(file_name ${signed})
     execute_process(COMMAND osslsigncode sign -pkcs12 ${SIGNING_CERTIFICATE}
-      -readpass ${SIGNING_PASSWORD_FILE} ${options} -in ${file} -out ${stage}/${file_name}
+      -readpass ${SIGNING_PASSWORD_FILE} ${options} -in ${signed_from_${file_name}} -out ${stage}/${file_name}
       RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
     if(failed)
       file(REMOVE_RECURSE ${private} ${stage})
@@ -76,7 +88,6 @@ else()
   file(REMOVE_RECURSE ${private})
 endif()
 
-set(entries Quorvane.exe QuorvaneList.exe README.md LICENSE.txt ${scripts})
 # Info-ZIP with -X stores only what is fixed here: names, sizes, the modes set
 # above and these times (a DOS time, so the time zone is fixed too).
 execute_process(COMMAND touch -d "2026-01-01 00:00:00 UTC" ${entries} WORKING_DIRECTORY ${stage})
@@ -90,10 +101,11 @@ file(WRITE ${zip}.sha256 "${hash}  ${name}.zip\n")
 message(STATUS "${zip}\nSHA-256 ${hash}")
 
 # What the executables' and the signatures' bytes depend on, for anyone who
-# rebuilds this release from its source to compare the two; Node.js runs the
-# release checks. A package that is not installed says so.
+# rebuilds this release from its source to compare the two: the compiler and
+# linker, the build tools, the signer and the zip's writer. A package that is
+# not installed says so.
 set(toolchain g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev
-  binutils-mingw-w64-x86-64 cmake ninja-build osslsigncode nodejs)
+  binutils-mingw-w64-x86-64 cmake ninja-build osslsigncode zip)
 set(toolchain_list ${OUTPUT_DIR}/${name}.toolchain.txt)
 file(REMOVE ${toolchain_list})
 foreach(package ${toolchain})

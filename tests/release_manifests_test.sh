@@ -12,8 +12,7 @@ fail() { echo "release manifests: $*"; exit 1; }
 sh "$source/scripts/helpers/node-tools.sh"
 check() { node "$source/scripts/checks/check-release-manifests.cjs" "$version" "$@"; }
 package() {
-  cmake -DEXECUTABLE="$build/Quorvane.exe" -DLIST_EXECUTABLE="$build/QuorvaneList.exe" \
-    -DSOURCE_DIR="$source" -DVERSION="$version" -DOUTPUT_DIR="$work/$1" \
+  cmake -DPROGRAMS_DIR="$build" -DSOURCE_DIR="$source" -DVERSION="$version" -DOUTPUT_DIR="$work/$1" \
     -DRELEASE_URL="https://github.com/owner/repo/releases/download/v$2" -P "$source/cmake/release-package.cmake"
 }
 package good "$version" >"$work.log" 2>&1 || { cat "$work.log"; fail "packaging failed"; }
@@ -46,6 +45,8 @@ scoop-bin-not-in-zip|quorvane.json|s/"Quorvane.exe"/"quorvane.exe"/|bin ["quorva
 scoop-bin-without-list|quorvane.json|/^        \[/,/^        \]/d; s/"Quorvane.exe",/"Quorvane.exe"/|bin ["Quorvane.exe"]
 scoop-command-not-winget-alias|quorvane.json|s/"quorvane-list"/"quorvanelist"/|bin's commands
 scoop-autoupdate-fixed-version|quorvane.json|s/v\$version\/Quorvane-\$version/v$version\/Quorvane-$version/|autoupdate.architecture.64bit.url
+scoop-module-unnamed|quorvane.json|/"name": "Quorvane"/d|psmodule.name undefined
+scoop-module-misnamed|quorvane.json|s/"name": "Quorvane"/"name": "quorvane"/|psmodule.name "quorvane" is not the module's name
 FAULTS
 # shellcheck disable=SC2046 # one word per folder
 ! check $(cut -d'|' -f1 "$work/faults" | sed "s|^|$work/|") >"$work/faults.log" 2>&1 || fail "every fault passed"
@@ -53,4 +54,4 @@ while IFS='|' read -r name said; do
   grep -F "$work/$name: " "$work/faults.log" | grep -q -F "$said" ||
     fail "$name: $(grep -F "$work/$name: " "$work/faults.log")"
 done <"$work/faults"
-echo "Release manifests: as made they pass; each of 17 planted faults fails for its own reason."
+echo "Release manifests: as made they pass; each of 19 planted faults fails for its own reason."

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Signs the release package with the release workflow's own script
 # (scripts/release/package-release.sh) and a throwaway certificate authority,
-# and checks the signatures (the programs' and the scripts'), their tamper
+# and checks the signatures (of every file cmake/release-files.txt marks signed), their tamper
 # evidence, the checksum, the zip, that signing twice gives the same bytes,
 # and that the key never outlives the script, nor a package a failed signing.
 # The process tests run the signed executable it leaves. With "verify" (for the
@@ -61,9 +61,12 @@ for file in "$package.zip" "$package.zip.sha256" "$package/Quorvane.exe" "$packa
 done
 ! cmp -s "$build/Quorvane.exe" "$signed" || fail "the packaged executable is not signed"
 
-signed_list=$work/a/$package/QuorvaneList.exe
-osslsigncode verify -CAfile ca.pem -in "$signed_list" >/dev/null 2>&1 || fail "QuorvaneList.exe is not signed"
-unzip -p "$work/a/$package.zip" QuorvaneList.exe | cmp - "$signed_list" || fail "the zip holds another QuorvaneList.exe"
+# Every file the list marks signed is, and the zip holds it as signed.
+signed_files=$(awk '!/^#/ && $3 == "signed" { print $1 }' "$source/cmake/release-files.txt")
+for file in $signed_files; do
+  osslsigncode verify -CAfile ca.pem -in "$work/a/$package/$file" >/dev/null 2>&1 || fail "$file is not signed"
+  unzip -p "$work/a/$package.zip" "$file" | cmp - "$work/a/$package/$file" || fail "the zip holds another $file"
+done
 osslsigncode verify -CAfile ca.pem -in "$signed" >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
 for expected in "Subject: /CN=Quorvane Throwaway Signer/O=Quorvane" "Message digest algorithm  : SHA256" \
   "Text description: Quorvane" "URL description: $QUORVANE_SIGNING_URL"; do

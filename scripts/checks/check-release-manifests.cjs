@@ -3,7 +3,8 @@
 // publishes (scripts/checks/schemas, with their source), and by hand for what
 // no schema can know: the version is the project's, the addresses name this
 // release, the hashes are the zip's, every file named is in the zip, Scoop's
-// autoupdate follows $version, and both installers give the same commands.
+// autoupdate follows $version, both installers give the same commands, and
+// Scoop installs the PowerShell module under its own name.
 // usage: node scripts/checks/check-release-manifests.cjs VERSION RELEASE_FOLDER...
 // Each folder's findings are said with its name, and the status is 0 only
 // when no folder has any.
@@ -107,6 +108,12 @@ function findingsIn(folder) {
   check(scoopFile, "architecture.64bit.hash", amd64.hash, theZipsHash, `the zip's SHA-256, ${zipHash}`);
   check(scoopFile, "autoupdate.architecture.64bit.url", scoop.autoupdate?.architecture?.["64bit"]?.url,
     (value) => typeof value === "string" && value.includes("$version"), "an address with $version");
+  // Scoop links the app's folder into its modules folder under this name, so
+  // it must be the module's, the name of the zip's .psd1; the schema does not
+  // even require it.
+  const moduleNames = entries.filter((name) => name.endsWith(".psd1")).map((name) => name.slice(0, -5));
+  check(scoopFile, "psmodule.name", scoop.psmodule?.name,
+    (value) => moduleNames.length === 1 && value === moduleNames[0], `the module's name, ${moduleNames.join(" and ")}`);
   check(`${zipName}.sha256`, "its line", readFileSync(join(folder, `${zipName}.sha256`), "utf8"),
     (line) => line === `${zipHash}  ${zipName}\n`, "the zip's hash and name");
 

@@ -1,8 +1,8 @@
 #!/bin/sh
 # The release job's package step: checks that the tag names the project's
 # version, builds the release package signed with the certificate that the
-# environment holds, and verifies the signatures of both programs and both
-# fleet scripts against the issuing authority's root. The key lives in a private folder of $RUNNER_TEMP (or the
+# environment holds, and verifies the signature of every file that
+# cmake/release-files.txt marks signed against the issuing authority's root. The key lives in a private folder of $RUNNER_TEMP (or the
 # system's temporary folder) for this script's run only, whatever ends it.
 # usage: package-release.sh TAG [BUILD_FOLDER]      (build/mingw by default)
 # Environment: QUORVANE_SIGNING_CERTIFICATE_BASE64 (the PKCS#12 file, base64),
@@ -35,7 +35,8 @@ trap 'exit 1' HUP INT TERM
 printf '%s' "$QUORVANE_SIGNING_CERTIFICATE_BASE64" | base64 -d >"$private/signing.p12"
 export QUORVANE_SIGNING_CERTIFICATE="$private/signing.p12"
 cmake --build "$build" --target release-package
-for file in Quorvane.exe QuorvaneList.exe Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1; do
+signed_files=$(awk '!/^#/ && $3 == "signed" { print $1 }' cmake/release-files.txt)
+for file in $signed_files; do
   osslsigncode verify -CAfile "$root" -in "$build/release-stage/Quorvane-$version-win64/$file" >"$private/verify.log" 2>&1 ||
     { cat "$private/verify.log"; fail "$file does not verify against $root"; }
 done

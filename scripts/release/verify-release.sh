@@ -1,8 +1,9 @@
 #!/bin/sh
 # Checks a signed release against its source: rebuilds the executables from the
-# release's tag (or from the source folder given), takes the signature off the
-# release's Quorvane.exe and QuorvaneList.exe and its two fleet scripts, and
-# compares each byte for byte with the one built, or the script in the source.
+# release's tag (or from the source folder given), takes the signature off
+# every file the release signs (its programs, fleet scripts and module files,
+# as the source's cmake/release-files.txt names them), and compares each byte
+# for byte with the one built, or the file in the source.
 # usage: scripts/release/verify-release.sh [--source FOLDER] [--build FOLDER] Quorvane-VERSION-win64.zip
 # Without --source, the tag vVERSION is taken from this checkout (git fetch
 # --tags first). Needs the packages `scripts/install-deps.sh build` installs,
@@ -43,23 +44,27 @@ echo "Building the programs from $source ..."
 toolchain=${zip%.zip}.toolchain.txt
 if [ -f "$toolchain" ]; then
   # shellcheck disable=SC2046 # one word per package
-  dpkg-query -W -f='${Package} ${Version}\n' $(cut -d' ' -f1 "$toolchain") >"$work/toolchain.txt" 2>/dev/null || true
-  if ! cmp -s "$toolchain" "$work/toolchain.txt"; then
+  # dpkg-query answers in its own order, so both lists are sorted.
+  dpkg-query -W -f='${Package} ${Version}\n' $(cut -d' ' -f1 "$toolchain") 2>/dev/null | sort >"$work/toolchain.txt" || true
+  sort "$toolchain" >"$work/release-toolchain.txt"
+  if ! cmp -s "$work/release-toolchain.txt" "$work/toolchain.txt"; then
     echo "Note: this machine's toolchain differs from the release's:"
-    diff "$toolchain" "$work/toolchain.txt" || true
+    diff "$work/release-toolchain.txt" "$work/toolchain.txt" || true
   fi
 fi
 
 status=0
-for file in Quorvane.exe QuorvaneList.exe Detect-ShownEndpoints.ps1 Hide-Endpoints.ps1; do
-  case "$file" in
-    *.exe) built=$build/$file from="built from" ;;
-    *) built=$source/admin/$file from=in ;;
+# Every file the release signs, as cmake/release-files.txt names it.
+awk '!/^#/ && $3 == "signed" { print $1, $2 }' "$source/cmake/release-files.txt" >"$work/signed-files"
+while read -r file origin; do
+  case "$origin" in
+    build) built=$build/$file from="built from" ;;
+    *) built=$source/$origin from=in ;;
   esac
   extension=${file##*.}
   unzip -p "$zip" "$file" >"$work/signed.$extension"
   rm -f "$work/release.$extension"
-  osslsigncode remove-signature -in "$work/signed.$extension" -out "$work/release.$extension" >/dev/null
+  osslsigncode remove-signature -in "$work/signed.$extension" -out "$work/release.$extension" </dev/null >/dev/null
   if cmp -s "$work/release.$extension" "$built"; then
     echo "MATCH: the release's $file, less its signature, is byte for byte the one $from $version's source."
     continue
@@ -70,5 +75,5 @@ for file in Quorvane.exe QuorvaneList.exe Detect-ShownEndpoints.ps1 Hide-Endpoin
   offsets=$(head -n 8 "$work/differences" | awk '$1 ~ /^[0-9]+$/ { printf " 0x%X", $1 - 1 }')
   echo "MISMATCH: the release's $file, less its signature, differs from the one $from $version's source in $count bytes, first at offsets$offsets ($(stat -c %s "$work/release.$extension") and $(stat -c %s "$built") bytes long)."
   status=1
-done
+done <"$work/signed-files"
 exit $status
