@@ -13,7 +13,9 @@ const wchar_t* StateWord(HRESULT status, DWORD state) {
   switch (state) {
     case DEVICE_STATE_ACTIVE:
       return L"active";
-    // A hidden endpoint reports itself disabled, whatever its presence.
+    // Disabled in the Sound control panel, which is what hiding does
+    // (Microsoft's DEVICE_STATE_XXX constants). What a hidden endpoint that is
+    // also unplugged or absent reports is not documented.
     case DEVICE_STATE_DISABLED:
       return L"disabled";
     case DEVICE_STATE_NOTPRESENT:

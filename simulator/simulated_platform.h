@@ -27,8 +27,9 @@ struct SimulatedEndpoint {
   EDataFlow flow = eRender;
   // Whether the device is there and plugged in: active, unplugged or not present.
   DWORD presence = DEVICE_STATE_ACTIVE;
-  // Hiding is apart from presence, as on Windows: a hidden endpoint reports
-  // itself disabled, and showing it again never plugs in a jack.
+  // Hiding is apart from presence: here a hidden endpoint reports itself
+  // disabled whatever its presence (Windows does not document what one both
+  // hidden and unplugged reports), and showing it again never plugs in a jack.
   bool hidden = false;
   NameKind nameKind = NameKind::kString;
   // Empty: "{epN}", N the endpoint's place in the list.

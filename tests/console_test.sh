@@ -15,10 +15,16 @@ mkdir -p "$work"
 fail() { echo "console: $*"; exit 1; }
 
 # One line a name. The long ones hold a headphones emoji where a line ends its
-# first piece of 512 units: Quorvane's ("Playback: " and 501 units before it)
-# and the listing's ("Playback<TAB>active<TAB>{n6}<TAB>" and 490).
-long=$(printf '%0501d' 0 | tr 0 L)
-longer=$(printf '%0490d' 0 | tr 0 M)
+# first piece of 512 units, so that the pair straddles the two pieces: the
+# filler before it is sized from the prefix each program writes before the
+# name, Quorvane's "Playback: " and the listing's flow, state and id.
+piece=512
+id_of() { printf '{n%d}' "$1"; }
+filler() { printf "%0${2}d" 0 | tr 0 "$1"; }
+quorvane_prefix="Playback: "
+list_prefix=$(printf 'Playback\tactive\t%s\t' "$(id_of 6)")
+long=$(filler L $((piece - 1 - ${#quorvane_prefix})))
+longer=$(filler M $((piece - 1 - ${#list_prefix})))
 cat >"$work/names" <<NAMES
 Kopfhörer
 Динамики (Realtek High Definition Audio)
@@ -27,10 +33,12 @@ Headphones 🎧
 ${long}🎧tail
 ${longer}🎧tail
 NAMES
+# The listing's long name is the sixth, as its prefix above has it.
+[ "$(sed -n 6p "$work/names")" = "${longer}🎧tail" ] || fail "the listing's long name is not the sixth"
 n=0
 while IFS= read -r name; do
   n=$((n + 1))
-  echo "endpoint render active shown {n$n} $name"
+  echo "endpoint render active shown $(id_of $n) $name"
 done <"$work/names" >"$work/machine-original.txt"
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$work/machine.txt")
 export QUORVANE_SIMULATOR_MACHINE
