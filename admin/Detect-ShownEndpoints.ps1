@@ -38,6 +38,25 @@ function Test-Setting {
     if ($Substring.Contains('"') -or $Substring.EndsWith('\')) {
         return 'Setting refused: the substring holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly.'
     }
+    # Windows PowerShell 5.1 reads a script without a byte-order mark in the
+    # machine's ANSI code page, so a setting beyond ASCII saved as UTF-8 would
+    # reach the tools as other characters and match nothing. The setting lines'
+    # own bytes are read, comments aside, since an escaped value is beyond
+    # ASCII too once it runs.
+    if ($PSCommandPath) {
+        $bytes = [IO.File]::ReadAllBytes($PSCommandPath)
+        $marked = ($bytes.Length -ge 3 -and $bytes[0] -eq 0xEF -and $bytes[1] -eq 0xBB -and $bytes[2] -eq 0xBF) -or
+            ($bytes.Length -ge 2 -and (($bytes[0] -eq 0xFF -and $bytes[1] -eq 0xFE) -or ($bytes[0] -eq 0xFE -and $bytes[1] -eq 0xFF)))
+        $settings = if ($marked) { @() } else { [Text.Encoding]::GetEncoding(28591).GetString($bytes) -split "`n" -match '^\$(Flow|Substring) *=' }
+        foreach ($line in $settings) {
+            $tokens = $null
+            $errors = $null
+            [void][Management.Automation.Language.Parser]::ParseInput($line, [ref]$tokens, [ref]$errors)
+            if (@($tokens | Where-Object { $_.Kind -ne 'Comment' -and $_.Text -match '[^\x00-\x7F]' }).Count -gt 0) {
+                return 'Setting refused: a setting holds a character beyond ASCII in a file without a byte-order mark, which Windows PowerShell 5.1 misreads; write each such character as a [char] escape, such as "Kopfh$([char]0xF6)rer".'
+            }
+        }
+    }
 }
 
 # Runs one of the tools and returns its status and its lines, decoded as

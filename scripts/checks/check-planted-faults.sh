@@ -4,13 +4,16 @@
 # source back; fails when a fault does not build or the tests let it through.
 # Product code: the in-process unit tests and, when they pass, the process and
 # terminal tests; resources/ and cmake/: the process tests (the executable
-# image) and the release tests. Takes about nine minutes, so CI does not run it.
+# image) and the release tests; the PowerShell module and the fleet scripts:
+# their Pester suites. See the README's development guide for how long it
+# takes; CI does not run it.
 # usage: check-planted-faults.sh [--only TEXT]
 set -eu
 # With no locale at all, as a CI step has none: the tests set Wine's own.
 unset LANG LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES
 cd "$(dirname "$0")/../.."
 ./scripts/install-deps.sh test
+./scripts/install-deps.sh powershell
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw >/dev/null
 # The suite must pass before anything is planted.
@@ -26,6 +29,8 @@ python3 scripts/checks/plant-faults.py scripts/checks/planted-faults.txt "$@" \
   --build 'cmake --build --preset mingw --target unit process' \
   --test 'tests() { ctest --preset mingw --fixture-exclude-any ".*" -R "$1"; }
   case "$FAULT_FILE" in
+    module/*) sh tests/powershell_test.sh build/mingw tests/module ;;
+    admin/*) sh tests/powershell_test.sh build/mingw tests/admin ;;
     resources/* | cmake/*) tests "^(signed_release|process|release_manifests)$" ;;
     tests/*) tests "^unit$" ;;
     *) tests "^unit$" && tests "^(process|console)$" ;;

@@ -27,9 +27,12 @@ BeforeAll {
     # A fresh deployment: the machine as given (as it first was by default), the
     # tools (unless left out) in ProgramW6432\Quorvane, each a wrapper of the
     # real one or, where $Standin names it, a stand-in that prints those lines
-    # and exits with that status; and a copy of the script set as given.
+    # and exits with that status; and a copy of the script set as given, or
+    # with its substring line's source as $SubstringSource gives it, saved as
+    # UTF-8 with a byte-order mark or, as by default, without.
     function New-Deployment([string]$Script, [string]$Flow, [string]$Substring, [string[]]$Lines = $Original,
-                            [hashtable]$Standin = @{}, [switch]$WithoutTools) {
+                            [hashtable]$Standin = @{}, [switch]$WithoutTools, [string]$SubstringSource,
+                            [switch]$WithMark) {
         Set-Content -LiteralPath $Machine -Value $Lines -Encoding utf8NoBOM
         $root = Join-Path $env:QUORVANE_TEST_WORK ([IO.Path]::GetRandomFileName())
         $folder = Join-Path $root 'ProgramW6432/Quorvane'
@@ -47,8 +50,9 @@ BeforeAll {
         $copy = Join-Path $root $Script
         $text = Get-Content -LiteralPath (Join-Path $Admin $Script)
         $text = $text -replace '^\$Flow = .*$', "`$Flow = $(& $quoted $Flow)"
-        $text = $text -replace '^\$Substring = .*$', "`$Substring = $(& $quoted $Substring)"
-        Set-Content -LiteralPath $copy -Value $text
+        $source = if ($SubstringSource) { $SubstringSource } else { & $quoted $Substring }
+        $text = $text -replace '^\$Substring = .*$', "`$Substring = $($source.Replace('$', '$$'))"
+        Set-Content -LiteralPath $copy -Value $text -Encoding $(if ($WithMark) { 'utf8BOM' } else { 'utf8NoBOM' })
         return @{ Root = $root; Script = $copy; Calls = $calls }
     }
 
@@ -75,10 +79,15 @@ BeforeAll {
 
     function Get-MachineLines { @(Get-Content -LiteralPath $Machine -Encoding utf8) }
 
-    # The text of every powershell block of README.md, in order.
+    # The text of every powershell block of the README and the guides, in order.
     function Get-ReadmeBlocks {
-        $readme = Get-Content -Raw -LiteralPath (Join-Path $PSScriptRoot '../../README.md')
-        [regex]::Matches($readme, '(?ms)^```powershell\r?\n(.*?)^```') | ForEach-Object { $_.Groups[1].Value }
+        foreach ($file in @(Join-Path $PSScriptRoot '../../README.md') + @(Get-ChildItem (Join-Path $PSScriptRoot '../../docs/*.md'))) {
+            $text = Get-Content -Raw -LiteralPath $file
+            # A block may stand indented in a list item.
+            [regex]::Matches($text, '(?ms)^( *)```powershell\r?\n(.*?)^\1```') | ForEach-Object {
+                $_.Groups[2].Value -replace "(?m)^$($_.Groups[1].Value)", ''
+            }
+        }
     }
 
     # A run's exit status and its output lines, exactly.
@@ -156,6 +165,33 @@ Describe 'Bad settings are refused before any tool runs' {
     }
 }
 
+Describe 'Settings' {
+    It '<Script> <Case>' -ForEach @(
+        foreach ($script in $Scripts) {
+            @{ Script = $script; Case = 'refuses a setting beyond ASCII in a file without a mark'; Source = "'Kopfhörer'"; Mark = $false
+               Refused = $true }
+            @{ Script = $script; Case = 'takes it written as a [char] escape'; Source = '"Kopfh$([char]0xF6)rer"'; Mark = $false; Refused = $false }
+            @{ Script = $script; Case = 'takes it in a file with a mark'; Source = "'Kopfhörer'"; Mark = $true; Refused = $false }
+            @{ Script = $script; Case = 'takes anything in a comment'; Source = "'Kopfh' # Kopfhörer"; Mark = $false; Refused = $false }
+        }
+    ) {
+        $deployment = New-Deployment $Script 'render' '' -SubstringSource $Source -WithMark:$Mark
+        $run = Invoke-Deployed $deployment
+        if ($Refused) {
+            Assert-Run $run 1 @('Setting refused: a setting holds a character beyond ASCII in a file without a byte-order mark, which Windows PowerShell 5.1 misreads; write each such character as a [char] escape, such as "Kopfh$([char]0xF6)rer".')
+            $run.Calls | Should -BeNullOrEmpty
+        } else {
+            $run.Lines[-1] | Should -BeIn @('1 of 1 render endpoints that match is active and shown: hiding needed.', 'Hid 1 render endpoint.')
+        }
+    }
+
+    # Quorvane takes its words in any letter case, and so do the scripts.
+    It '<_> takes the flow RENDER as render' -ForEach $Scripts {
+        $run = Invoke-Deployed (New-Deployment $_ 'RENDER' 'Kopfh')
+        $run.Lines[-1] | Should -BeIn @('1 of 1 render endpoints that match is active and shown: hiding needed.', 'Hid 1 render endpoint.')
+    }
+}
+
 Describe 'The tools cannot answer' {
     It '<Script> without the tools exits 1 and says which is missing' -ForEach @(
         @{ Script = 'Detect-ShownEndpoints.ps1'; Tool = 'QuorvaneList.exe' }
@@ -211,7 +247,7 @@ Describe 'Names' {
         @{ Script = 'Hide-Endpoints.ps1'; Case = 'beyond U+00FF as Quorvane''s ?'; Substring = '声'
            Lines = @('Playback: ??? (Realtek(R) Audio) -> DISABLED') }
     ) {
-        $run = Invoke-Deployed (New-Deployment $Script 'render' $Substring)
+        $run = Invoke-Deployed (New-Deployment $Script 'render' $Substring -WithMark)
         $run.Lines | Select-Object -SkipLast 1 | Should -Be $Lines
     }
 }
@@ -226,8 +262,26 @@ Describe 'Within what Intune keeps' {
         $run.Lines[-1] | Should -Be $summary
         ($run.Lines | ForEach-Object { $_.Length + 2 } | Measure-Object -Sum).Sum | Should -BeLessOrEqual 2048
         $run.Lines[0] | Should -Match '^\S+.* Speakers x+\.\.\.$'
+        # Cut to fill, with its line end, the half of the room that the count's line leaves.
+        $run.Lines[0].Length + 2 | Should -Be ([math]::Floor((2048 - ($summary.Length + 2) - 40) / 2))
         $run.Lines -match '^\.\.\. \d+ of 200 lines left out \.\.\.$' | Should -HaveCount 1
         $run.Lines[-2] | Should -Match ' Speakers 199 y+'
+    }
+
+    It 'writes every line whole when they fill 2,048 characters exactly, and cuts at one more' -ForEach @(0, 1) {
+        # Ten lines, the last padded so that with the summary they come to 2,048 and one more.
+        $lines = @(1..10 | ForEach-Object { "Playback: Speakers $_ -> DISABLED" })
+        $summary = 'Hid 10 render endpoints.'
+        $used = ($lines | ForEach-Object { $_.Length + 2 } | Measure-Object -Sum).Sum + $summary.Length + 2
+        $lines[-1] = "Playback: Speakers 10 $('z' * (2048 - $used + $_ - 1)) -> DISABLED"
+        $run = Invoke-Deployed (New-Deployment 'Hide-Endpoints.ps1' 'render' 'Speakers' -Standin @{ Tool = 'Quorvane.exe'; Status = 0; Lines = $lines })
+        $total = ($run.Lines | ForEach-Object { $_.Length + 2 } | Measure-Object -Sum).Sum
+        if ($_ -eq 0) {
+            $run.Lines | Should -Be ($lines + $summary)
+        } else {
+            $total | Should -BeLessOrEqual 2048
+            $run.Lines | Should -Not -Contain $lines[-1]
+        }
     }
 }
 
@@ -271,6 +325,45 @@ Describe 'Arguments, with <_> argument passing' -ForEach $Passing {
     }
 }
 
+# The guide's task, registered as a user copies it, with Register-ScheduledTask
+# (which this machine lacks) standing in to keep what it is given.
+Describe 'The scheduled task in the guide' {
+    It 'runs on battery, on start-up and two minutes after event 400, and its arguments hide what they name' {
+        $block = Get-ReadmeBlocks | Where-Object { $_ -match 'Register-ScheduledTask' } | Select-Object -First 1
+        $deployment = New-Deployment 'Hide-Endpoints.ps1' 'render' 'x'
+        $registered = @{}
+        function Register-ScheduledTask { param($TaskName, $Xml, $User, [switch]$Force) $registered.Xml = $Xml; $registered.Force = $Force; $registered.User = $User }
+        $saved = $env:ProgramFiles
+        try {
+            $env:ProgramFiles = Join-Path $deployment.Root 'ProgramW6432'
+            . ([scriptblock]::Create($block))
+        } finally {
+            $env:ProgramFiles = $saved
+        }
+        $registered.Force | Should -BeTrue
+        $registered.User | Should -Be 'NT AUTHORITY\SYSTEM'
+        $task = [xml]$registered.Xml
+        $task.Task.NamespaceURI | Should -Be 'http://schemas.microsoft.com/windows/2004/02/mit/task'
+        $task.Task.Settings.DisallowStartIfOnBatteries | Should -Be 'false'
+        $task.Task.Settings.StopIfGoingOnBatteries | Should -Be 'false'
+        $task.Task.Triggers.GetElementsByTagName('BootTrigger').Count | Should -Be 1
+        $task.Task.Triggers.EventTrigger.Delay | Should -Be 'PT2M'
+        $query = ([xml]$task.Task.Triggers.EventTrigger.Subscription).QueryList.Query.Select
+        $query.Path | Should -Be 'Microsoft-Windows-Kernel-PnP/Configuration'
+        $query.'#text' | Should -Be '*[System[(EventID=400)]]'
+        # The action as Task Scheduler starts it: its command line split by the program's runtime.
+        $exec = $task.Task.Actions.Exec
+        $exec.Command | Should -Be "`"$(Join-Path $deployment.Root 'ProgramW6432')\Quorvane\Quorvane.exe`""
+        $start = [Diagnostics.ProcessStartInfo]::new((Join-Path $deployment.Root 'ProgramW6432/Quorvane/Quorvane.exe'), $exec.Arguments)
+        $start.RedirectStandardOutput = $true
+        $process = [Diagnostics.Process]::Start($start)
+        $null = $process.StandardOutput.ReadToEnd()
+        $process.WaitForExit()
+        $process.ExitCode | Should -Be 0
+        Get-MachineLines | Should -Be ($Original -replace '^(endpoint render \w+) shown (\{(hp|lg)\})', '$1 hidden $2')
+    }
+}
+
 Describe 'Parsing' {
     # The signature block comes after the shared block, which stays as it is.
     It 'reads <Name> with no errors' -ForEach @(
@@ -289,7 +382,7 @@ Describe 'Parsing' {
         }
     }
 
-    It 'reads every powershell block of README.md with no errors' {
+    It 'reads every powershell block of the README and the guides with no errors' {
         $blocks = @(Get-ReadmeBlocks)
         $blocks.Count | Should -BeGreaterThan 5
         foreach ($block in $blocks) {
