@@ -73,6 +73,16 @@ if [ -z "$(shared Detect-ShownEndpoints.ps1)" ] ||
   failed=1
 fi
 
+# Every relative link and #anchor of the Markdown files resolves, offline;
+# the fixture in tests/links, with a broken anchor, must fail the check.
+links() { node node_modules/.bin/remark --no-stdout --frail --quiet --rc-path scripts/checks/remark-links.json "$@"; }
+# shellcheck disable=SC2046 # one word per tracked file
+links $(git ls-files '*.md' | grep -v '^tests/links/') || failed=1
+if links tests/links/broken-anchor.md >/dev/null 2>&1; then
+  echo "tests/links/broken-anchor.md: passed the link check, which it must fail"
+  failed=1
+fi
+
 sh scripts/checks/check-changelog.sh || failed=1
 python3 scripts/checks/plant-faults.py scripts/checks/planted-faults.txt --check || failed=1
 
