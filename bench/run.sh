@@ -3,7 +3,9 @@
 # 1,000 and 10,000 endpoints, every one matching and none matching, beside a
 # floor: the same program with its output taken out, which makes exactly the
 # same platform calls. The two run alternately, REPEAT times each (default 5);
-# the table gives median wall time and peak resident memory.
+# the table gives median wall time and peak resident memory. Then, where
+# PowerShell is installed, the module's Get-QuorvaneEndpoint beside the lister
+# alone (bench/module.ps1).
 # usage: bench/run.sh [REPEAT]
 set -eu
 cd "$(dirname "$0")/.."
@@ -55,3 +57,20 @@ for count in 1 100 1000 10000; do
     echo "$count | $mode | $tool_ms | $floor_ms | $ratio | $tool_kb | $floor_kb"
   done
 done
+
+# The PowerShell module over the lister, on a machine of 200 endpoints, when
+# PowerShell is there (scripts/install-deps.sh powershell).
+if [ -x build/tools/pwsh ]; then
+  cmake --build --preset mingw --target QuorvaneList >/dev/null
+  module=$work/module/Quorvane
+  rm -rf "$work/module"
+  mkdir -p "$module"
+  cp module/* "$module/"
+  printf '#!/bin/sh\nexec wine "%s" "$@"\n' "$PWD/build/mingw/QuorvaneList.exe" >"$module/QuorvaneList.exe"
+  chmod +x "$module/QuorvaneList.exe"
+  awk 'BEGIN { for (i = 0; i < 200; i++)
+    printf "endpoint %s active shown {m%d} Endpoint %d (Simulated Audio)\n", i % 2 ? "capture" : "render", i, i }' \
+    >"$work/machine.txt"
+  # Wine starts vary by tens of milliseconds, so this row takes at least 21 runs.
+  build/tools/pwsh -NoProfile -File bench/module.ps1 "$module" "$((repeat > 21 ? repeat : 21))"
+fi

@@ -55,7 +55,7 @@ function Invoke-QuorvaneProgram([string]$Program, [string[]]$Arguments, [Text.En
     }
     $start = New-Object Diagnostics.ProcessStartInfo
     $start.FileName = $path
-    $start.Arguments = (@($Arguments | ForEach-Object { ConvertTo-CommandLineArgument $_ }) -join ' ')
+    $start.Arguments = (@(foreach ($argument in $Arguments) { ConvertTo-CommandLineArgument $argument }) -join ' ')
     $start.UseShellExecute = $false
     $start.CreateNoWindow = $true
     $start.RedirectStandardOutput = $true
@@ -71,8 +71,7 @@ function Invoke-QuorvaneProgram([string]$Program, [string[]]$Arguments, [Text.En
         $bytes = New-Object IO.MemoryStream
         $process.StandardOutput.BaseStream.CopyTo($bytes)
         $process.WaitForExit()
-        $text = $Encoding.GetString($bytes.ToArray())
-        $lines = @($text -split "`r`n" | Where-Object { $_ -ne '' })
+        $lines = $Encoding.GetString($bytes.ToArray()).Split([string[]]@("`r`n"), [StringSplitOptions]::RemoveEmptyEntries)
         New-Object PSObject -Property @{ Status = $process.ExitCode; Lines = $lines }
     } finally {
         $process.Dispose()
@@ -92,19 +91,18 @@ function Get-Listing([string[]]$Arguments) {
     if ($run.Status -ne 0) {
         return New-QuorvaneError "QuorvaneList.exe could not list the endpoints (status $($run.Status)): $($run.Lines -join ' ')" ResourceUnavailable ListingFailed $null
     }
-    $endpoints = New-Object Collections.Generic.List[object]
-    foreach ($line in $run.Lines) {
-        $fields = $line -split "`t", 4
-        $endpoints.Add([pscustomobject]@{
+    $endpoints = @(foreach ($line in $run.Lines) {
+        $fields = $line.Split([char[]]@("`t"), 4)
+        [pscustomobject]@{
             PSTypeName = 'Quorvane.Endpoint'
             Flow = $script:FlowLabels[$fields[0]]
             State = $fields[1]
             Id = $fields[2]
             Name = $fields[3]
-        })
-    }
+        }
+    })
     # The whole list as one object, so that an empty one survives the return.
-    , $endpoints.ToArray()
+    , $endpoints
 }
 
 # Whether $Name holds $Substring as Quorvane matches: the same UTF-16 units in a
