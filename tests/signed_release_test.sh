@@ -62,7 +62,7 @@ done
 ! cmp -s "$build/Quorvane.exe" "$signed" || fail "the packaged executable is not signed"
 
 # Every file the list marks signed is, and the zip holds it as signed.
-signed_files=$(awk '!/^#/ && $3 == "signed" { print $1 }' "$source/cmake/release-files.txt")
+signed_files=$(sh "$source/scripts/helpers/signed-release-files.sh" | cut -d' ' -f1)
 for file in $signed_files; do
   osslsigncode verify -CAfile ca.pem -in "$work/a/$package/$file" >/dev/null 2>&1 || fail "$file is not signed"
   unzip -p "$work/a/$package.zip" "$file" | cmp - "$work/a/$package/$file" || fail "the zip holds another $file"

@@ -35,7 +35,7 @@ trap 'exit 1' HUP INT TERM
 printf '%s' "$QUORVANE_SIGNING_CERTIFICATE_BASE64" | base64 -d >"$private/signing.p12"
 export QUORVANE_SIGNING_CERTIFICATE="$private/signing.p12"
 cmake --build "$build" --target release-package
-signed_files=$(awk '!/^#/ && $3 == "signed" { print $1 }' cmake/release-files.txt)
+signed_files=$(sh scripts/helpers/signed-release-files.sh | cut -d' ' -f1)
 for file in $signed_files; do
   osslsigncode verify -CAfile "$root" -in "$build/release-stage/Quorvane-$version-win64/$file" >"$private/verify.log" 2>&1 ||
     { cat "$private/verify.log"; fail "$file does not verify against $root"; }

@@ -55,7 +55,7 @@ fi
 
 status=0
 # Every file the release signs, as cmake/release-files.txt names it.
-awk '!/^#/ && $3 == "signed" { print $1, $2 }' "$source/cmake/release-files.txt" >"$work/signed-files"
+sh "$source/scripts/helpers/signed-release-files.sh" >"$work/signed-files"
 while read -r file origin; do
   case "$origin" in
     build) built=$build/$file from="built from" ;;

@@ -12,7 +12,7 @@ BeforeDiscovery {
 }
 
 BeforeAll {
-    $Build = $env:QUORVANE_TEST_BUILD        # the built executables
+    . (Join-Path $PSScriptRoot '../TestPrograms.ps1')
     $Machine = $env:QUORVANE_TEST_MACHINE    # the machine file the simulator reads
     $Admin = Join-Path $PSScriptRoot '../../admin'
     $Original = @(
@@ -38,14 +38,7 @@ BeforeAll {
         $folder = Join-Path $root 'ProgramW6432/Quorvane'
         New-Item -ItemType Directory -Path $folder | Out-Null
         $calls = Join-Path $root 'calls.txt'
-        foreach ($tool in @('Quorvane.exe', 'QuorvaneList.exe') | Where-Object { -not $WithoutTools }) {
-            $run = if ($Standin.Tool -eq $tool) {
-                "printf '%s\r\n' $(@($Standin.Lines | ForEach-Object { "'$_'" }) -join ' ')"
-                "exit $($Standin.Status)"
-            } else { "exec wine '$(Join-Path $Build $tool)' `"`$@`"" }
-            Set-Content -LiteralPath (Join-Path $folder $tool) -Value (@('#!/bin/sh', "echo `"$tool `$*`" >>'$calls'") + $run)
-            chmod +x (Join-Path $folder $tool)
-        }
+        Install-TestPrograms $folder $calls $Standin $(if ($WithoutTools) { @('Quorvane.exe', 'QuorvaneList.exe') } else { @() })
         $quoted = { param($text) "'" + $text.Replace("'", "''") + "'" }
         $copy = Join-Path $root $Script
         $text = Get-Content -LiteralPath (Join-Path $Admin $Script)
@@ -215,17 +208,17 @@ Describe 'The tools cannot answer' {
 
     It '<Case>' -ForEach @(
         @{ Case = 'detection asks for the QuorvaneList.exe that knows -utf8'; Script = 'Detect-ShownEndpoints.ps1'; Status = 1
-           Standin = @{ Tool = 'QuorvaneList.exe'; Status = 1; Lines = @('Usage:', '  QuorvaneList.exe [render|capture ["Name substring"]]') }
+           Standin = @{ Program = 'QuorvaneList.exe'; Status = 1; Lines = @('Usage:', '  QuorvaneList.exe [render|capture ["Name substring"]]') }
            Expected = @('QuorvaneList.exe does not know -utf8: install the QuorvaneList.exe of the same release as this script.'
                         'QuorvaneList.exe failed (status 1).') }
         @{ Case = 'remediation counts what Windows refused'; Script = 'Hide-Endpoints.ps1'; Status = 2
-           Standin = @{ Tool = 'Quorvane.exe'; Status = 2; Lines = @('SetEndpointVisibility failed (hr=0x80070005)'
+           Standin = @{ Program = 'Quorvane.exe'; Status = 2; Lines = @('SetEndpointVisibility failed (hr=0x80070005)'
                         'SetEndpointVisibility failed (hr=0x80070005)', 'No endpoints matched substring "NVIDIA" in Playback list.') }
            Expected = @('SetEndpointVisibility failed (hr=0x80070005)', 'SetEndpointVisibility failed (hr=0x80070005)'
                         'No endpoints matched substring "NVIDIA" in Playback list.'
                         'Nothing hidden: 2 render endpoints that match could not be hidden.') }
         @{ Case = 'remediation counts what it hid and what Windows refused'; Script = 'Hide-Endpoints.ps1'; Status = 0
-           Standin = @{ Tool = 'Quorvane.exe'; Status = 0; Lines = @('PolicyConfig CoCreateInstance failed (hr=0x80040154)'
+           Standin = @{ Program = 'Quorvane.exe'; Status = 0; Lines = @('PolicyConfig CoCreateInstance failed (hr=0x80040154)'
                         'Playback: LG ULTRAGEAR (NVIDIA High Definition Audio) -> DISABLED') }
            Expected = @('PolicyConfig CoCreateInstance failed (hr=0x80040154)'
                         'Playback: LG ULTRAGEAR (NVIDIA High Definition Audio) -> DISABLED'
@@ -274,7 +267,7 @@ Describe 'Within what Intune keeps' {
         $summary = 'Hid 10 render endpoints.'
         $used = ($lines | ForEach-Object { $_.Length + 2 } | Measure-Object -Sum).Sum + $summary.Length + 2
         $lines[-1] = "Playback: Speakers 10 $('z' * (2048 - $used + $_ - 1)) -> DISABLED"
-        $run = Invoke-Deployed (New-Deployment 'Hide-Endpoints.ps1' 'render' 'Speakers' -Standin @{ Tool = 'Quorvane.exe'; Status = 0; Lines = $lines })
+        $run = Invoke-Deployed (New-Deployment 'Hide-Endpoints.ps1' 'render' 'Speakers' -Standin @{ Program = 'Quorvane.exe'; Status = 0; Lines = $lines })
         $total = ($run.Lines | ForEach-Object { $_.Length + 2 } | Measure-Object -Sum).Sum
         if ($_ -eq 0) {
             $run.Lines | Should -Be ($lines + $summary)

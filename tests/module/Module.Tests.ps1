@@ -9,6 +9,7 @@ BeforeDiscovery {
 }
 
 BeforeAll {
+    . (Join-Path $PSScriptRoot '../TestPrograms.ps1')
     $Source = Join-Path $PSScriptRoot '../../module'
     $Machine = $env:QUORVANE_TEST_MACHINE
     $Original = @(
@@ -39,13 +40,7 @@ BeforeAll {
         New-Item -ItemType Directory -Path $folder | Out-Null
         Copy-Item (Join-Path $From 'Quorvane.ps*'), (Join-Path $From 'Quorvane.format.ps1xml') $folder
         $calls = Join-Path $root 'calls.txt'
-        foreach ($program in @('Quorvane.exe', 'QuorvaneList.exe') | Where-Object { $Without -notcontains $_ }) {
-            $run = if ($Standin.Program -eq $program) {
-                "printf '%s\r\n' $(@($Standin.Lines | ForEach-Object { "'$_'" }) -join ' ')", "exit $($Standin.Status)"
-            } else { "exec wine '$(Join-Path $env:QUORVANE_TEST_BUILD $program)' `"`$@`"" }
-            Set-Content -LiteralPath (Join-Path $folder $program) -Value (@('#!/bin/sh', "echo `"$program`" >>'$calls'") + $run)
-            chmod +x (Join-Path $folder $program)
-        }
+        Install-TestPrograms $folder $calls $Standin $Without
         Import-Module (Join-Path $folder 'Quorvane.psd1') -Force
         return @{ Folder = $folder; Calls = $calls }
     }
