@@ -1,5 +1,5 @@
 # Makes the release's files in OUTPUT_DIR, and nothing else there, so that the
-# folder is what a release publishes: Quorvane-<version>-win64.zip, with the
+# folder is what a release publishes: NAME.zip, with the
 # files cmake/release-files.txt names (those it marks signed are signed when a
 # certificate is named), its SHA-256 checksum file and a list of the
 # toolchain's package versions; and when the release's download address is
@@ -8,12 +8,12 @@
 # inputs give the same bytes: the archive's entries are in a fixed order with
 # fixed times and modes and no other metadata.
 # Run by the release-package target with PROGRAMS_DIR (where the programs were
-# built), SOURCE_DIR, VERSION, OUTPUT_DIR, RELEASE_URL and, to sign,
+# built), SOURCE_DIR, VERSION, NAME (the release's, QUORVANE_RELEASE_NAME),
+# OUTPUT_DIR, RELEASE_URL and, to sign,
 # SIGNING_CERTIFICATE, SIGNING_PASSWORD_FILE, TIMESTAMP_URL, SIGNING_URL.
 cmake_minimum_required(VERSION 3.25)
-set(name Quorvane-${VERSION}-win64)
-set(stage ${OUTPUT_DIR}-stage/${name})
-set(zip ${OUTPUT_DIR}/${name}.zip)
+set(stage ${OUTPUT_DIR}-stage/${NAME})
+set(zip ${OUTPUT_DIR}/${NAME}.zip)
 # Nothing of an earlier package is left to be taken for this one if this fails.
 file(REMOVE_RECURSE ${OUTPUT_DIR} ${OUTPUT_DIR}-stage)
 file(MAKE_DIRECTORY ${OUTPUT_DIR} ${stage})
@@ -99,7 +99,7 @@ if(failed)
   message(FATAL_ERROR "could not write ${zip}")
 endif()
 file(SHA256 ${zip} hash)
-file(WRITE ${zip}.sha256 "${hash}  ${name}.zip\n")
+file(WRITE ${zip}.sha256 "${hash}  ${NAME}.zip\n")
 message(STATUS "${zip}\nSHA-256 ${hash}")
 
 # What the executables' and the signatures' bytes depend on, for anyone who
@@ -108,7 +108,7 @@ message(STATUS "${zip}\nSHA-256 ${hash}")
 # not installed says so.
 set(toolchain g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev
   binutils-mingw-w64-x86-64 cmake ninja-build osslsigncode zip)
-set(toolchain_list ${OUTPUT_DIR}/${name}.toolchain.txt)
+set(toolchain_list ${OUTPUT_DIR}/${NAME}.toolchain.txt)
 file(REMOVE ${toolchain_list})
 foreach(package ${toolchain})
   execute_process(COMMAND dpkg-query -W "-f=\${Package} \${Version}\\n" ${package}
@@ -134,7 +134,9 @@ if(RELEASE_URL)
       "download address, https://github.com/OWNER/REPO/releases/download/v${VERSION}")
   endif()
   set(PROJECT_URL ${CMAKE_MATCH_1})
-  set(ZIP_URL ${RELEASE_URL}/${name}.zip)
+  set(ZIP_URL ${RELEASE_URL}/${NAME}.zip)
+  # Scoop's autoupdate puts each later release's version in place of $version.
+  string(REPLACE ${VERSION} "$version" AUTOUPDATE_ZIP ${NAME}.zip)
   set(ZIP_SHA256 ${hash})
   string(TOUPPER ${hash} ZIP_SHA256_UPPER)
   file(GLOB templates ${SOURCE_DIR}/cmake/manifests/*.in)

@@ -2,6 +2,7 @@
 
 #include "endpoints/endpoint_walk.h"
 #include "output/console_output.h"
+#include "output/message_lines.h"
 
 namespace {
 
@@ -47,5 +48,5 @@ class EndpointLister final : public EndpointVisitor {
 bool ListEndpoints(std::span<const EDataFlow> flows, const wchar_t* nameSubstring,
                    ByteEncoder encode) {
   EndpointLister lister(encode);
-  return WalkEndpoints(flows, nameSubstring, lister);
+  return WalkEndpoints(flows, {.nameSubstring = nameSubstring}, lister);
 }

@@ -1,25 +1,17 @@
 #include "endpoints/endpoint_walk.h"
 
-#include <cstdint>
+#include <algorithm>
+#include <iterator>
 
 #include <objbase.h>
 #include <propidl.h>
 
 #include "endpoints/audio_platform.h"
-#include "output/console_output.h"
+#include "output/message_lines.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-// Pairs a successful CoInitialize with its CoUninitialize.
-class CoUninitializeAtScopeEnd {
- public:
-  CoUninitializeAtScopeEnd() = default;
-  CoUninitializeAtScopeEnd(const CoUninitializeAtScopeEnd&) = delete;
-  CoUninitializeAtScopeEnd& operator=(const CoUninitializeAtScopeEnd&) = delete;
-  ~CoUninitializeAtScopeEnd() { CoUninitialize(); }
-};
 
 // An endpoint identifier, allocated by the device with the COM task allocator.
 class TaskMemString {
@@ -75,14 +67,28 @@ bool NameMatches(LPCWSTR friendlyName, const wchar_t* nameSubstring) {
   return false;
 }
 
-// Reads one endpoint and hands it on when it matches. Without an identifier
-// there is nothing to act on or to show, so such an endpoint is passed over;
-// one whose name cannot be read still matches no substring at all (null).
-void VisitEndpoint(IMMDevice& device, EDataFlow flow, const wchar_t* nameSubstring,
+// Ids are compared as the lister prints them: the same code units, every one.
+bool SameId(LPCWSTR id, const wchar_t* wanted) {
+  for (; *id == *wanted; ++id, ++wanted) {
+    if (*id == L'\0') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads one endpoint and hands it on when it is selected. Without an
+// identifier there is nothing to act on or to show, so such an endpoint is
+// passed over; one whose name cannot be read still matches no substring at all
+// (null). One selected by id is known before its name is read.
+void VisitEndpoint(IMMDevice& device, EDataFlow flow, EndpointSelection selection,
                    EndpointVisitor& visitor) {
   TaskMemString endpointId;
   const HRESULT gotId = device.GetId(endpointId.Receive());
   if (FAILED(gotId) || endpointId.Get() == nullptr) {
+    return;
+  }
+  if (selection.id != nullptr && !SameId(endpointId.Get(), selection.id)) {
     return;
   }
   ComPtr<IPropertyStore> properties;
@@ -93,61 +99,72 @@ void VisitEndpoint(IMMDevice& device, EDataFlow flow, const wchar_t* nameSubstri
     // A failed call's value is never read, whatever it was left holding.
     name = SUCCEEDED(gotName) ? friendlyName.String() : nullptr;
   }
-  if (nameSubstring == nullptr || NameMatches(name, nameSubstring)) {
+  if (selection.nameSubstring == nullptr || NameMatches(name, selection.nameSubstring)) {
     visitor.Visit({device, flow, endpointId.Get(), name});
   }
 }
 
-bool WalkFlow(IMMDeviceEnumerator& enumerator, EDataFlow flow, const wchar_t* nameSubstring,
-              EndpointVisitor& visitor) {
-  // Every state, hidden (disabled) endpoints included, so that enable can find
-  // again what an earlier disable hid, and a listing shows what is hidden.
-  ComPtr<IMMDeviceCollection> endpoints;
-  const HRESULT enumerated = enumerator.EnumAudioEndpoints(flow, DEVICE_STATEMASK_ALL, &endpoints);
-  if (!SucceededWithObject(enumerated, endpoints)) {
-    PrintFailure(L"EnumAudioEndpoints failed", enumerated);
-    return false;
-  }
-  // The count's status is not examined: a failure that leaves it at 0 visits nothing.
-  UINT count = 0;
-  endpoints->GetCount(&count);
-  for (UINT index = 0; index < count; ++index) {
-    ComPtr<IMMDevice> device;
-    if (SucceededWithObject(endpoints->Item(index, &device), device)) {
-      VisitEndpoint(*device.Get(), flow, nameSubstring, visitor);
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
-bool WalkEndpoints(std::span<const EDataFlow> flows, const wchar_t* nameSubstring,
-                   EndpointVisitor& visitor) {
+ComApartment::~ComApartment() {
+  if (entered_) {
+    CoUninitialize();
+  }
+}
+
+HRESULT ComApartment::Enter() {
   const HRESULT initialized = CoInitialize(nullptr);
+  entered_ = SUCCEEDED(initialized);
+  return initialized;
+}
+
+bool EndpointSet::Open(std::span<const EDataFlow> flows) {
+  const HRESULT initialized = apartment_.Enter();
   if (FAILED(initialized)) {
     PrintFailure(L"CoInitialize failed", initialized);
     return false;
   }
-  CoUninitializeAtScopeEnd apartment;
-  ComPtr<IMMDeviceEnumerator> enumerator;
   const HRESULT created = CoCreateInstance(kMMDeviceEnumeratorClassId, nullptr, CLSCTX_ALL,
-                                           kDeviceEnumeratorInterfaceId, &enumerator);
-  if (!SucceededWithObject(created, enumerator)) {
+                                           kDeviceEnumeratorInterfaceId, &enumerator_);
+  if (!SucceededWithObject(created, enumerator_)) {
     PrintFailure(L"MMDeviceEnumerator CoCreateInstance failed", created);
     return false;
   }
-  for (const EDataFlow flow : flows) {
-    if (!WalkFlow(*enumerator.Get(), flow, nameSubstring, visitor)) {
+  for (const EDataFlow flow : flows.first(std::min(flows.size(), std::size(collections_)))) {
+    // Every state, hidden (disabled) endpoints included, so that enable can
+    // find again what an earlier disable hid, and a listing shows what is hidden.
+    ComPtr<IMMDeviceCollection>& endpoints = collections_[flowCount_];
+    const HRESULT enumerated =
+        enumerator_->EnumAudioEndpoints(flow, DEVICE_STATEMASK_ALL, &endpoints);
+    if (!SucceededWithObject(enumerated, endpoints)) {
+      PrintFailure(L"EnumAudioEndpoints failed", enumerated);
       return false;
     }
+    flows_[flowCount_++] = flow;
   }
   return true;
 }
 
-const wchar_t* FlowLabel(EDataFlow flow) { return flow == eRender ? L"Playback" : L"Recording"; }
+void EndpointSet::Visit(EndpointSelection selection, EndpointVisitor& visitor) const {
+  for (size_t flow = 0; flow < flowCount_; ++flow) {
+    // The count's status is not examined: a failure that leaves it at 0 visits nothing.
+    UINT count = 0;
+    collections_[flow]->GetCount(&count);
+    for (UINT index = 0; index < count; ++index) {
+      ComPtr<IMMDevice> device;
+      if (SucceededWithObject(collections_[flow]->Item(index, &device), device)) {
+        VisitEndpoint(*device.Get(), flows_[flow], selection, visitor);
+      }
+    }
+  }
+}
 
-void PrintFailure(const wchar_t* operation, HRESULT status) {
-  PrintMessage(
-      {operation, L" (hr=0x", Hex32Text(static_cast<std::uint32_t>(status)).View(), L")\n"});
+bool WalkEndpoints(std::span<const EDataFlow> flows, EndpointSelection selection,
+                   EndpointVisitor& visitor) {
+  EndpointSet endpoints;
+  if (!endpoints.Open(flows)) {
+    return false;
+  }
+  endpoints.Visit(selection, visitor);
+  return true;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-// The reading half of the tool, shared by Quorvane.exe and QuorvaneList.exe so
-// that the two can never see a different set of endpoints or names: COM on the
-// calling thread, the enumerator, every endpoint of a flow in every state, its
-// identifier and friendly name, and the match on that name, which decides what
-// either program is handed.
+// The reading half of the tool, shared by all three programs so that they can
+// never see a different set of endpoints or names: COM on the calling thread,
+// the enumerator, every endpoint of a flow in every state, its identifier and
+// friendly name, and the selection by name or by id, which decides what each
+// program is handed.
 
 #include <span>
 
@@ -33,15 +33,63 @@ class EndpointVisitor {
   ~EndpointVisitor() = default;
 };
 
-// Enters COM, creates the device enumerator and visits each endpoint of each
-// flow in turn, in collection order, whose friendly name contains
-// `nameSubstring`: a case-sensitive search for the same code units, which an
-// empty substring passes and a missing name never. With no substring (null),
-// every endpoint, those whose name cannot be read too. An endpoint whose
-// identifier cannot be read is passed over. Gives everything back, the last
-// taken first, before it returns. Prints the failure line and returns false
-// when it could not ask: COM, the enumerator or an enumeration failed.
-bool WalkEndpoints(std::span<const EDataFlow> flows, const wchar_t* nameSubstring,
+// Which endpoints a walk hands on. With a substring, those whose friendly name
+// contains it: a case-sensitive search for the same code units, which an empty
+// substring passes and a missing name never. With an id, those whose
+// identifier is exactly that one. With neither (both null), every endpoint,
+// those whose name cannot be read too.
+struct EndpointSelection {
+  const wchar_t* nameSubstring = nullptr;
+  const wchar_t* id = nullptr;
+};
+
+// COM entered on the calling thread (single-threaded apartment), and left
+// again when this goes, if it was entered.
+class ComApartment {
+ public:
+  ComApartment() = default;
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment();
+  HRESULT Enter();
+
+ private:
+  bool entered_ = false;
+};
+
+// The endpoints of one or two flows, held from Open until the set goes: COM
+// entered on this thread, the device enumerator, and each flow's collection of
+// endpoints in every state, hidden ones included. Everything is given back when
+// the set goes, the last taken first.
+class EndpointSet {
+ public:
+  EndpointSet() = default;
+  EndpointSet(const EndpointSet&) = delete;
+  EndpointSet& operator=(const EndpointSet&) = delete;
+
+  // Takes everything a walk needs, before anything is visited. Prints the
+  // failure line and returns false when it could not ask: COM, the enumerator
+  // or an enumeration failed. At most two flows.
+  bool Open(std::span<const EDataFlow> flows);
+
+  // Visits each endpoint of each flow in turn, in collection order, that
+  // `selection` selects. An endpoint whose identifier cannot be read is passed
+  // over. Visits as often as it is asked.
+  void Visit(EndpointSelection selection, EndpointVisitor& visitor) const;
+
+ private:
+  // Given back in the reverse of this order: the collections, the last
+  // first, then the enumerator, then COM.
+  ComApartment apartment_;
+  Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;
+  Microsoft::WRL::ComPtr<IMMDeviceCollection> collections_[2];
+  EDataFlow flows_[2] = {};
+  size_t flowCount_ = 0;
+};
+
+// One set opened and visited once: true once it has visited, false after the
+// failure line when it could not ask.
+bool WalkEndpoints(std::span<const EDataFlow> flows, EndpointSelection selection,
                    EndpointVisitor& visitor);
 
 // Whether a call that hands out an object gave one. A failed call hands out no
@@ -55,8 +103,3 @@ bool SucceededWithObject(HRESULT status, Microsoft::WRL::ComPtr<Interface>& obje
   }
   return object != nullptr;
 }
-
-const wchar_t* FlowLabel(EDataFlow flow);
-
-// "OPERATION (hr=0xXXXXXXXX)", the status as its bit pattern.
-void PrintFailure(const wchar_t* operation, HRESULT status);

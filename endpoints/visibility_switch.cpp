@@ -3,6 +3,7 @@
 #include "endpoints/audio_platform.h"
 #include "endpoints/endpoint_walk.h"
 #include "output/console_output.h"
+#include "output/message_lines.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -44,6 +45,28 @@ class VisibilitySwitch final : public EndpointVisitor {
   bool anyChanged_ = false;
 };
 
+// Changes the first endpoint it is handed, and only that one: an id names one
+// endpoint, so the line the caller counts on is never printed twice.
+class SingleEndpointSwitch final : public EndpointVisitor {
+ public:
+  explicit SingleEndpointSwitch(bool visible) : visible_(visible) {}
+  void Visit(const Endpoint& endpoint) override {
+    if (!found_) {
+      found_ = true;
+      // Without a name the id stands in for it, so that the line still says which.
+      const wchar_t* name = endpoint.friendlyName != nullptr ? endpoint.friendlyName : endpoint.id;
+      changed_ = SetVisibility({endpoint.device, endpoint.flow, endpoint.id, name}, visible_);
+    }
+  }
+  bool Found() const { return found_; }
+  bool Changed() const { return changed_; }
+
+ private:
+  bool visible_;
+  bool found_ = false;
+  bool changed_ = false;
+};
+
 }  // namespace
 
 bool ApplyVisibilityToMatches(EDataFlow flow, const wchar_t* nameSubstring, bool visible) {
@@ -52,7 +75,7 @@ bool ApplyVisibilityToMatches(EDataFlow flow, const wchar_t* nameSubstring, bool
   // Always with a substring, so endpoints whose name cannot be read are passed
   // over in silence: there is nothing to report about a device the user could
   // not have named.
-  const bool walked = WalkEndpoints(flows, nameSubstring, visibilitySwitch);
+  const bool walked = WalkEndpoints(flows, {.nameSubstring = nameSubstring}, visibilitySwitch);
   // Said after COM is given back, and only when the run got as far as looking:
   // set-up failures have already printed their own line.
   if (walked && !visibilitySwitch.AnyChanged()) {
@@ -60,4 +83,24 @@ bool ApplyVisibilityToMatches(EDataFlow flow, const wchar_t* nameSubstring, bool
                   L" list.\n"});
   }
   return visibilitySwitch.AnyChanged();
+}
+
+bool ApplyVisibilityToIds(std::span<const wchar_t* const> ids, bool visible) {
+  // Both flows are enumerated before anything changes, so that a set-up
+  // failure leaves every endpoint as it was.
+  EndpointSet endpoints;
+  const EDataFlow flows[] = {eRender, eCapture};
+  if (!endpoints.Open(flows)) {
+    return false;
+  }
+  bool allChanged = true;
+  for (const wchar_t* id : ids) {
+    SingleEndpointSwitch endpointSwitch(visible);
+    endpoints.Visit({.id = id}, endpointSwitch);
+    if (!endpointSwitch.Found()) {
+      PrintMessage({L"No endpoint has id \"", id, L"\".\n"});
+    }
+    allChanged = allChanged && endpointSwitch.Changed();
+  }
+  return allChanged;
 }

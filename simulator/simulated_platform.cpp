@@ -192,7 +192,10 @@ class SimulatedEnumerator : public ComObject<IMMDeviceEnumerator> {
   HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD stateMask,
                                                IMMDeviceCollection** collection) override {
     *collection = nullptr;
-    const HRESULT status = platform_.Failures().enumerateStatus;
+    const PlatformFailures& failures = platform_.Failures();
+    const HRESULT status = flow == eCapture && failures.captureEnumerateStatus != S_OK
+                               ? failures.captureEnumerateStatus
+                               : failures.enumerateStatus;
     if (HandsOutNothing(status)) {
       return status;
     }

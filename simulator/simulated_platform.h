@@ -57,6 +57,8 @@ struct SimulatedEndpoint {
 struct PlatformFailures {
   HRESULT enumeratorStatus = S_OK;
   HRESULT enumerateStatus = S_OK;
+  // The recording endpoints' enumeration alone, after the playback one worked.
+  HRESULT captureEnumerateStatus = S_OK;
   HRESULT countStatus = S_OK;
   // With a failing count: what the call still writes (nothing when empty).
   std::optional<UINT> countWrittenOnFailure = std::nullopt;

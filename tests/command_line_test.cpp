@@ -1,4 +1,5 @@
 #include "cli/command_line.h"
+#include "cli/id_command_line.h"
 #include "cli/list_command_line.h"
 
 #include <optional>
@@ -122,6 +123,48 @@ INSTANTIATE_TEST_SUITE_P(
         ListGrammarCase{"Utf8Abbreviated", {L"-utf"}, false},
         ListGrammarCase{"Utf8NothingAfterTheSubstring", {L"-utf8", L"render", L"x", L"y"}, false}),
     [](const ::testing::TestParamInfo<ListGrammarCase>& info) { return info.param.title; });
+// clang-format on
+
+struct IdGrammarCase {
+  const char* title;
+  std::vector<const wchar_t*> arguments;
+  bool accepted;
+  bool visible = false;
+};
+
+void PrintTo(const IdGrammarCase& row, std::ostream* out) { *out << row.title; }
+
+class IdGrammar : public ::testing::TestWithParam<IdGrammarCase> {};
+
+TEST_P(IdGrammar, DecidesActionAndIds) {
+  const IdGrammarCase& row = GetParam();
+  const std::vector<const wchar_t*> argv = Argv(row.arguments);
+  const std::optional<IdRequest> request =
+      ParseIdCommandLine(static_cast<int>(argv.size()), argv.data());
+  ASSERT_EQ(row.accepted, request.has_value());
+  if (request) {
+    EXPECT_EQ(row.visible, request->visible);
+    // Every argument after the action, in order, each the argument itself.
+    EXPECT_EQ(std::vector<const wchar_t*>(argv.begin() + 2, argv.end()),
+              std::vector<const wchar_t*>(request->ids.begin(), request->ids.end()));
+  }
+}
+
+// The action words are Quorvane's own; an id is taken as it comes.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, IdGrammar,
+    ::testing::Values(
+        IdGrammarCase{"NoArguments", {}, false},
+        IdGrammarCase{"ActionWithoutId", {L"disable"}, false},
+        IdGrammarCase{"OneId", {L"disable", L"{0.0.0.00000000}.{a}"}, true, false},
+        IdGrammarCase{"SeveralIdsInOrder", {L"ENABLE", L"{b}", L"{a}", L"{b}"}, true, true},
+        IdGrammarCase{"EmptyIdIsAnId", {L"Disable", L""}, true, false},
+        IdGrammarCase{"KeywordsAfterTheActionAreIds", {L"enable", L"disable", L"render"}, true, true},
+        IdGrammarCase{"FlowIsNoAction", {L"render", L"{a}"}, false},
+        IdGrammarCase{"LongerAction", {L"enabled", L"{a}"}, false},
+        IdGrammarCase{"LongSIsNotS", {L"di\u017Fable", L"{a}"}, false}),
+    [](const ::testing::TestParamInfo<IdGrammarCase>& info) { return info.param.title; });
 // clang-format on
 
 }  // namespace

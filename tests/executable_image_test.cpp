@@ -16,12 +16,24 @@
 namespace {
 
 struct ImageFile {
-  const char* title;
-  const wchar_t* path;  // in the build folder
-  const wchar_t* name;  // what the version resource calls it
+  std::string title;
+  std::wstring path;  // in the build folder
+  std::wstring name;  // what the version resource calls it
 };
 
 void PrintTo(const ImageFile& row, std::ostream* out) { *out << row.title; }
+
+// Each program of the release as built and as signed.
+std::vector<ImageFile> ReleaseImages() {
+  std::vector<ImageFile> images;
+  for (const wchar_t* program : kReleasePrograms) {
+    const std::wstring name = program;
+    const std::string title(name.begin(), name.end() - 4);  // ASCII, less ".exe"
+    images.push_back({title + "Built", name, name});
+    images.push_back({title + "Signed", SignedProgram(program), name});
+  }
+  return images;
+}
 
 class ExecutableImage : public ::testing::TestWithParam<ImageFile> {
  protected:
@@ -80,10 +92,10 @@ TEST_P(ExecutableImage, CarriesTheVersionOfTheBuild) {
   }
 }
 
-// Both are meant to be dropped anywhere without a second thought; a signature
+// Each is meant to be dropped anywhere without a second thought; a signature
 // comes on top.
 TEST(ExecutableImage, EachStaysWithinTwentyKibibytes) {
-  for (const wchar_t* name : {L"Quorvane.exe", L"QuorvaneList.exe"}) {
+  for (const wchar_t* name : kReleasePrograms) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     ASSERT_TRUE(GetFileAttributesExW((BuildFolder() + name).c_str(), GetFileExInfoStandard, &data));
     EXPECT_EQ(0u, data.nFileSizeHigh);
@@ -91,14 +103,9 @@ TEST(ExecutableImage, EachStaysWithinTwentyKibibytes) {
   }
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Files, ExecutableImage,
-    ::testing::Values(ImageFile{"Built", L"Quorvane.exe", L"Quorvane.exe"},
-                      ImageFile{"Signed", kSignedExecutable, L"Quorvane.exe"},
-                      ImageFile{"ListBuilt", L"QuorvaneList.exe", L"QuorvaneList.exe"},
-                      ImageFile{"ListSigned", kSignedListExecutable, L"QuorvaneList.exe"}),
-    [](const ::testing::TestParamInfo<ImageFile>& info) { return info.param.title; });
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(Files, ExecutableImage, ::testing::ValuesIn(ReleaseImages()),
+                         [](const ::testing::TestParamInfo<ImageFile>& info) {
+                           return info.param.title;
+                         });
 
 }  // namespace

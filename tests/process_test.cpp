@@ -55,7 +55,7 @@ struct RawLine {
   CommandLineText commandLine;
   std::string output;
   DWORD exitCode;
-  const wchar_t* program = L"Quorvane.exe";
+  std::wstring program = L"Quorvane.exe";
   std::string machine = kMachine;
 };
 
@@ -75,9 +75,10 @@ TEST_P(CommandLine, IsSplitByTheRuntimeAndEndsWithItsStatus) {
   const RawLine& row = GetParam();
   SimulatedMachineFiles files(row.machine);
   const std::wstring program = L"\"" + BuildFolder() + row.program + L"\" ";
-  const Outcome outcome = files.Start(
-      row.program, row.commandLine.whole ? row.commandLine.text : program + row.commandLine.text,
-      StandardOutput::kPipe);
+  const Outcome outcome =
+      files.Start(row.program.c_str(),
+                  row.commandLine.whole ? row.commandLine.text : program + row.commandLine.text,
+                  StandardOutput::kPipe);
   EXPECT_EQ(row.output, outcome.output);
   EXPECT_EQ(row.exitCode, outcome.exitCode);
 }
@@ -89,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         RawLine{.title = "NoArguments", .commandLine = Arguments(L""), .output = kUsageBytes,
                 .exitCode = 1},
         RawLine{.title = "SignedRelease", .commandLine = Arguments(L""), .output = kUsageBytes,
-                .exitCode = 1, .program = kSignedExecutable},
+                .exitCode = 1, .program = SignedProgram(L"Quorvane.exe")},
         RawLine{.title = "Changed", .commandLine = Arguments(L"disable render Speakers"),
                 .output = "Playback: Speakers (High Definition Audio) -> DISABLED\r\n"
                           "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> "
@@ -143,12 +144,49 @@ INSTANTIATE_TEST_SUITE_P(
         Lists("Everything", L"", kSpeakersLine + kCableLine + kLineInLine),
         Lists("QuotedSubstring", L"playback \"Virtual Speakers\"", kCableLine),
         RawLine{.title = "SignedRelease", .commandLine = Arguments(L"speakers"),
-                .output = kListUsageBytes, .exitCode = 1, .program = kSignedListExecutable},
+                .output = kListUsageBytes, .exitCode = 1, .program = SignedProgram(L"QuorvaneList.exe")},
         Lists("UnknownFlow", L"speakers", kListUsageBytes, 1),
         // A machine the simulator cannot read serves no enumerator: it could not ask.
         RawLine{.title = "CouldNotAsk", .commandLine = Arguments(L""),
                 .output = "MMDeviceEnumerator CoCreateInstance failed (hr=0x80040154)\r\n",
                 .exitCode = 2, .program = L"QuorvaneList.exe", .machine = "endpoint rendr\n"}),
+    [](const ::testing::TestParamInfo<RawLine>& info) { return info.param.title; });
+// clang-format on
+
+const char kIdUsageBytes[] =
+    "Usage:\r\n"
+    "  QuorvaneId.exe enable|disable ID [ID...]\r\n"
+    "\r\n"
+    "Shows or hides exactly the endpoints with these ids, as QuorvaneList.exe\r\n"
+    "prints them, of either flow: one line for each id, in the order given.\r\n"
+    "Exits 0 when every one was changed, 2 when any was not.\r\n";
+
+// QuorvaneId.exe as a process: its splitting, its statuses and its image; its
+// grammar and its lines are the in-process tests'.
+RawLine Ids(const char* title, std::wstring arguments, std::string output, DWORD exitCode) {
+  return {.title = title,
+          .commandLine = Arguments(std::move(arguments)),
+          .output = std::move(output),
+          .exitCode = exitCode,
+          .program = L"QuorvaneId.exe"};
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Id, CommandLine,
+    ::testing::Values(
+        Ids("NoId", L"disable", kIdUsageBytes, 1),
+        RawLine{.title = "SignedRelease", .commandLine = Arguments(L"hide {r1}"),
+                .output = kIdUsageBytes, .exitCode = 1, .program = SignedProgram(L"QuorvaneId.exe")},
+        Ids("QuotedAndBareIdsOfBothFlows", L"DISABLE \"{c1}\" {r2}",
+            "Recording: Line In (Realtek(R) Audio) -> DISABLED\r\n"
+            "Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> DISABLED\r\n", 0),
+        Ids("EmptyArgumentIsAnId", L"enable {r1} \"\"",
+            "Playback: Speakers (High Definition Audio) -> ENABLED\r\n"
+            "No endpoint has id \"\".\r\n", 2),
+        RawLine{.title = "CouldNotAsk", .commandLine = Arguments(L"disable {r1}"),
+                .output = "MMDeviceEnumerator CoCreateInstance failed (hr=0x80040154)\r\n",
+                .exitCode = 2, .program = L"QuorvaneId.exe", .machine = "endpoint rendr\n"}),
     [](const ::testing::TestParamInfo<RawLine>& info) { return info.param.title; });
 // clang-format on
 
@@ -197,6 +235,32 @@ TEST(SimulatedStack, HidesAndShowsThroughTheRegisteredClasses) {
   files.Run(L"enable record Line");
   EXPECT_EQ(kMachine, files.List(L"").machineAfter);
   EXPECT_EQ("", show.problems) << "not given back exactly once";
+}
+
+// Through COM's own class lookup, one of two endpoints that share a name is
+// hidden alone, and what Windows refuses is said and changes nothing.
+TEST(SimulatedStack, ChangesOneOfTwinsByItsId) {
+  SimulatedMachineFiles files(
+      "endpoint render active shown {t1} Headset Earphone (Jabra Evolve2 65)\n"
+      "endpoint render active shown {t2} Headset Earphone (Jabra Evolve2 65)\n"
+      "endpoint render active shown {t3} Headset Earphone (Jabra Evolve2 65)\n"
+      "refuse {t3} 80070005\n");
+  const Outcome outcome =
+      files.Start(L"QuorvaneId.exe", L"\"" + BuildFolder() + L"QuorvaneId.exe\" disable {t2} {t3}",
+                  StandardOutput::kPipe);
+  EXPECT_EQ(
+      "Playback: Headset Earphone (Jabra Evolve2 65) -> DISABLED\r\n"
+      "SetEndpointVisibility failed (hr=0x80070005)\r\n",
+      outcome.output);
+  EXPECT_EQ(2u, outcome.exitCode);
+  EXPECT_EQ("SetEndpointVisibility {t2} 0\nSetEndpointVisibility {t3} 0\n",
+            Lines(outcome.callLog, "SetEndpointVisibility "));
+  EXPECT_EQ(
+      "Playback\tactive\t{t1}\tHeadset Earphone (Jabra Evolve2 65)\r\n"
+      "Playback\tdisabled\t{t2}\tHeadset Earphone (Jabra Evolve2 65)\r\n"
+      "Playback\tactive\t{t3}\tHeadset Earphone (Jabra Evolve2 65)\r\n",
+      files.List(L"render").output);
+  EXPECT_EQ("", outcome.problems) << "not given back exactly once";
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
-// Quorvane.exe and QuorvaneList.exe as a script starts them, with standard
-// output a pipe, a file, closed or full.
+// The programs as a script starts them, with standard output a pipe, a file,
+// closed or full.
 
 #include <string>
 #include <vector>
@@ -16,11 +16,13 @@ inline constexpr const char* kOutputNames[] = {"a pipe", "a file", "closed", "a 
 // The folder this test program runs from, where Quorvane.exe is built too.
 std::wstring BuildFolder();
 
-// Where, inside that folder, the signed release test leaves the signed executables.
-inline constexpr wchar_t kSignedExecutable[] =
-    L"signed-release\\a\\Quorvane-" QUORVANE_VERSION L"-win64\\Quorvane.exe";
-inline constexpr wchar_t kSignedListExecutable[] =
-    L"signed-release\\a\\Quorvane-" QUORVANE_VERSION L"-win64\\QuorvaneList.exe";
+// The programs of the release, as its list of files names them.
+inline constexpr const wchar_t* kReleasePrograms[] = {QUORVANE_PROGRAMS};
+
+// Where, inside that folder, the signed release test leaves a signed program.
+inline std::wstring SignedProgram(const wchar_t* program) {
+  return std::wstring(L"signed-release\\a\\" QUORVANE_RELEASE_NAME L"\\") + program;
+}
 
 // What one run left: its output and status, the simulator's call log and
 // problems, and the machine file.

@@ -12,7 +12,8 @@ fail() { echo "release manifests: $*"; exit 1; }
 sh "$source/scripts/helpers/node-tools.sh"
 check() { node "$source/scripts/checks/check-release-manifests.cjs" "$version" "$@"; }
 package() {
-  cmake -DPROGRAMS_DIR="$build" -DSOURCE_DIR="$source" -DVERSION="$version" -DOUTPUT_DIR="$work/$1" \
+  cmake -DPROGRAMS_DIR="$build" -DSOURCE_DIR="$source" -DVERSION="$version" \
+    -DNAME="$(sh "$source/scripts/helpers/release-name.sh" "$version")" -DOUTPUT_DIR="$work/$1" \
     -DRELEASE_URL="https://github.com/owner/repo/releases/download/v$2" -P "$source/cmake/release-package.cmake"
 }
 package good "$version" >"$work.log" 2>&1 || { cat "$work.log"; fail "packaging failed"; }
