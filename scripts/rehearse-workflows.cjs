@@ -390,7 +390,8 @@ function main() {
     if (release.packaged.length === 0 || JSON.stringify([...release.published].sort()) !== packaged) {
       refuse(`gh release create would attach ${release.published.join(", ") || "nothing"}; the packaging made ${release.packaged.join(", ") || "nothing"}`);
     }
-    if (JSON.stringify(release.attested) !== JSON.stringify([`Quorvane-${version}-win64.zip`])) {
+    const zip = `${run("sh", [path.join(source, "scripts", "helpers", "release-name.sh"), version]).trim()}.zip`;
+    if (JSON.stringify(release.attested) !== JSON.stringify([zip])) {
       refuse(`attested ${release.attested.join(", ") || "nothing"}; expected the zip alone`);
     }
     say(`the release would attach the ${release.packaged.length} files the packaging made and attest ${release.attested[0]}`);

@@ -38,9 +38,10 @@ QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$QUORVANE_TEST_MACHINE")
 # Deployments go under the work folder. Not through TMPDIR: Wine keeps its
 # server's socket under it, so the tools would start a second wineserver that
 # reads the prefix from disk, without the simulator's classes.
-QUORVANE_TEST_SIGNED=$build/signed-release/a/Quorvane-$(sh scripts/helpers/project-version.sh)-win64
+QUORVANE_TEST_SIGNED=$build/signed-release/a/$(sh scripts/helpers/release-name.sh)
+QUORVANE_TEST_PROGRAMS=$(sh scripts/helpers/release-files.sh programs | tr '\n' ' ')
 export QUORVANE_TEST_BUILD="$build" QUORVANE_TEST_WORK="$work" QUORVANE_TEST_MACHINE QUORVANE_SIMULATOR_MACHINE \
-  QUORVANE_TEST_SIGNED QUORVANE_TEST_PWSH="$tools/pwsh"
+  QUORVANE_TEST_SIGNED QUORVANE_TEST_PROGRAMS QUORVANE_TEST_PWSH="$tools/pwsh"
 pester=$(ls "$tools"/pester/*/tools/Pester.psd1)
 "$tools/pwsh" -NoProfile -NonInteractive -Command "
   Import-Module '$pester'

@@ -23,7 +23,7 @@ export QUORVANE_SIGNING_CERTIFICATE_BASE64 QUORVANE_SIGNING_ROOT="$work/ca/ca.pe
 export RUNNER_TEMP="$work/runner-temp" GITHUB_ENV="$work/github-env"
 mkdir -p "$RUNNER_TEMP"
 
-package=Quorvane-$version-win64
+package=$(sh "$source/scripts/helpers/release-name.sh" "$version")
 # The workflow's package step, into the build's own release folder; what it
 # leaves there, and the zip's staged files beside it, is kept as the copy named.
 package_as() {
@@ -38,7 +38,7 @@ for copy in a b; do
   ! grep -q -F "$QUORVANE_SIGNING_PASSWORD" "$work/$copy.log" || fail "the log shows the password"
   [ -z "$(ls -A "$RUNNER_TEMP")" ] || fail "the key outlived the package step: $(ls "$RUNNER_TEMP")"
 done
-grep -q -x "VERSION=$version" "$GITHUB_ENV" || fail "the version was not handed to the next steps"
+grep -q -x "RELEASE_NAME=$package" "$GITHUB_ENV" || fail "the release's name was not handed to the next steps"
 # Each refusal names its cause; a signing that fails leaves no package, not
 # even the earlier one, and no key.
 refused() {
@@ -62,7 +62,7 @@ done
 ! cmp -s "$build/Quorvane.exe" "$signed" || fail "the packaged executable is not signed"
 
 # Every file the list marks signed is, and the zip holds it as signed.
-signed_files=$(sh "$source/scripts/helpers/signed-release-files.sh" | cut -d' ' -f1)
+signed_files=$(sh "$source/scripts/helpers/release-files.sh" signed | cut -d' ' -f1)
 for file in $signed_files; do
   osslsigncode verify -CAfile ca.pem -in "$work/a/$package/$file" >/dev/null 2>&1 || fail "$file is not signed"
   unzip -p "$work/a/$package.zip" "$file" | cmp - "$work/a/$package/$file" || fail "the zip holds another $file"

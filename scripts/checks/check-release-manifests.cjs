@@ -22,6 +22,8 @@ if (!version || folders.length === 0) {
   process.exit(64);
 }
 const sorted = (list) => JSON.stringify([...list].sort());
+const releaseName = execFileSync("sh", [join(__dirname, "..", "helpers", "release-name.sh"), version],
+  { encoding: "utf8" }).trim();
 // The schemas use formats such as uri and regex, winget's own "long" (an
 // integer), and keywords that only describe, which strict mode would refuse.
 const ajv = addFormats(new Ajv({ allErrors: true, strict: false }))
@@ -39,7 +41,7 @@ function validator(schema) {
 // What is wrong with the manifests in one release folder.
 function findingsIn(folder) {
   const findings = [];
-  const zipName = `Quorvane-${version}-win64.zip`;
+  const zipName = `${releaseName}.zip`;
   const zipHash = createHash("sha256").update(readFileSync(join(folder, zipName))).digest("hex");
   const entries = execFileSync("unzip", ["-Z1", join(folder, zipName)], { encoding: "utf8" })
     .split("\n").filter((name) => name !== "");
@@ -147,7 +149,7 @@ for (const folder of folders) {
     console.log(`${folder}: ${finding}`);
   }
   console.log(`${folder}: ` + (findings.length === 0
-    ? `the manifests agree with their schemas and with Quorvane-${version}-win64.zip.`
+    ? `the manifests agree with their schemas and with ${releaseName}.zip.`
     : `${findings.length} findings.`));
   failed ||= findings.length > 0;
 }

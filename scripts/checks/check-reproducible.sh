@@ -13,10 +13,9 @@ for build in build/mingw "$fresh"; do
   # Unsigned, whatever the environment names.
   env -u QUORVANE_SIGNING_CERTIFICATE cmake --build "$build" --target release-package >/dev/null
 done
-version=$(sh scripts/helpers/project-version.sh)
 failed=0
 # The executables and the zip that holds them; its checksum file follows from it.
-for file in Quorvane.exe QuorvaneList.exe "release/Quorvane-$version-win64.zip"; do
+for file in $(sh scripts/helpers/release-files.sh programs) "release/$(sh scripts/helpers/release-name.sh).zip"; do
   if cmp "build/mingw/$file" "$fresh/$file"; then
     echo "reproducible: $file"
   else

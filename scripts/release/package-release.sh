@@ -9,7 +9,7 @@
 # QUORVANE_SIGNING_PASSWORD, and optionally QUORVANE_TIMESTAMP_URL,
 # QUORVANE_SIGNING_URL, QUORVANE_RELEASE_URL, and QUORVANE_SIGNING_ROOT (the
 # authority's root certificate, .github/code-signing-root.pem by default).
-# Adds VERSION=x.y.z to $GITHUB_ENV when that is set.
+# Adds RELEASE_NAME, the zip's name without .zip, to $GITHUB_ENV when that is set.
 set -eu
 cd "$(dirname "$0")/../.."
 fail() { echo "::error::package-release.sh: $*"; exit 1; }
@@ -17,6 +17,7 @@ fail() { echo "::error::package-release.sh: $*"; exit 1; }
 tag=$1
 build=${2:-build/mingw}
 version=$(sh scripts/helpers/project-version.sh)
+name=$(sh scripts/helpers/release-name.sh "$version")
 [ "$tag" = "v$version" ] || fail "tag $tag does not match project version $version"
 root=${QUORVANE_SIGNING_ROOT:-.github/code-signing-root.pem}
 [ -f "$root" ] || fail "there is no $root. Add the root certificate (PEM) of the authority that issued the code-signing certificate there, once, so that the signature is checked against it."
@@ -35,10 +36,10 @@ trap 'exit 1' HUP INT TERM
 printf '%s' "$QUORVANE_SIGNING_CERTIFICATE_BASE64" | base64 -d >"$private/signing.p12"
 export QUORVANE_SIGNING_CERTIFICATE="$private/signing.p12"
 cmake --build "$build" --target release-package
-signed_files=$(sh scripts/helpers/signed-release-files.sh | cut -d' ' -f1)
+signed_files=$(sh scripts/helpers/release-files.sh signed | cut -d' ' -f1)
 for file in $signed_files; do
-  osslsigncode verify -CAfile "$root" -in "$build/release-stage/Quorvane-$version-win64/$file" >"$private/verify.log" 2>&1 ||
+  osslsigncode verify -CAfile "$root" -in "$build/release-stage/$name/$file" >"$private/verify.log" 2>&1 ||
     { cat "$private/verify.log"; fail "$file does not verify against $root"; }
 done
-[ -z "${GITHUB_ENV:-}" ] || echo "VERSION=$version" >>"$GITHUB_ENV"
-echo "Signed and verified against $root: Quorvane-$version-win64.zip"
+[ -z "${GITHUB_ENV:-}" ] || echo "RELEASE_NAME=$name" >>"$GITHUB_ENV"
+echo "Signed and verified against $root: $name.zip"

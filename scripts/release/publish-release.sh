@@ -5,15 +5,15 @@
 # Environment: GH_TOKEN, GITHUB_REPOSITORY, CHANGELOG (the changelog's address at the tag).
 set -eu
 tag=$1 folder=$2
-version=${tag#v}
+name=$(sh "$(dirname "$0")/../helpers/release-name.sh" "${tag#v}")
 notes=$(mktemp)
 trap 'rm -f "$notes"' EXIT
 {
   echo "What changed: $CHANGELOG"
   echo
-  echo "Check the zip's origin with \`gh attestation verify Quorvane-$version-win64.zip --repo $GITHUB_REPOSITORY\`,"
+  echo "Check the zip's origin with \`gh attestation verify $name.zip --repo $GITHUB_REPOSITORY\`,"
   echo "and rebuild it from this tag with \`scripts/release/verify-release.sh\` (see the README)."
-  echo "Quorvane-$version-win64.toolchain.txt names the Debian packages that built it."
+  echo "$name.toolchain.txt names the Debian packages that built it."
 } >"$notes"
 gh release create "$tag" --repo "$GITHUB_REPOSITORY" --verify-tag \
-  --title "Quorvane $version" --notes-file "$notes" "$folder"/*
+  --title "Quorvane ${tag#v}" --notes-file "$notes" "$folder"/*

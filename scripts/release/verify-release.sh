@@ -4,7 +4,9 @@
 # every file the release signs (its programs, fleet scripts and module files,
 # as the source's cmake/release-files.txt names them), and compares each byte
 # for byte with the one built, or the file in the source.
-# usage: scripts/release/verify-release.sh [--source FOLDER] [--build FOLDER] Quorvane-VERSION-win64.zip
+# usage: scripts/release/verify-release.sh [--source FOLDER] [--build FOLDER] RELEASE.zip
+# RELEASE is the release's name for its version, as scripts/helpers/release-name.sh
+# gives it (Quorvane-VERSION-win64).
 # Without --source, the tag vVERSION is taken from this checkout (git fetch
 # --tags first). Needs the packages `scripts/install-deps.sh build` installs,
 # plus git, unzip and osslsigncode. Exits 0 when they match and 1 when not.
@@ -21,10 +23,19 @@ while [ $# -gt 1 ]; do
   esac
   shift 2
 done
-[ $# -eq 1 ] || { echo "usage: verify-release.sh [--source FOLDER] [--build FOLDER] Quorvane-VERSION-win64.zip" >&2; exit 64; }
+release_name() { sh "$(dirname "$0")/../helpers/release-name.sh" "$@"; }
+[ $# -eq 1 ] || { echo "usage: verify-release.sh [--source FOLDER] [--build FOLDER] $(release_name VERSION).zip" >&2; exit 64; }
 zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-version=$(basename "$zip" | sed -n 's/^Quorvane-\([0-9][0-9.]*\)-win64\.zip$/\1/p')
-[ -n "$version" ] || { echo "verify-release.sh: $1 is not named Quorvane-VERSION-win64.zip" >&2; exit 64; }
+# The version is what stands where the name's template has VERSION.
+template=$(release_name VERSION)
+version=$(basename "$zip" .zip)
+version=${version#"${template%%VERSION*}"}
+version=${version%"${template#*VERSION}"}
+case "$version" in
+  [0-9]*) [ "$(release_name "$version").zip" = "$(basename "$zip")" ] || version="" ;;
+  *) version="" ;;
+esac
+[ -n "$version" ] || { echo "verify-release.sh: $1 is not named $template.zip" >&2; exit 64; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 build=${build:-$work/build}
@@ -34,7 +45,7 @@ if [ -z "$source" ]; then
   source=$work/source
   git clone --quiet --branch "v$version" "$(git -C "$(dirname "$0")" rev-parse --show-toplevel)" "$source"
 fi
-programs="Quorvane QuorvaneList"
+programs=$(sh "$source/scripts/helpers/release-files.sh" programs | sed 's/\.exe$//')
 echo "Building the programs from $source ..."
 # shellcheck disable=SC2086 # one word per program
 (cd "$source" && cmake --preset mingw -B "$build" -DQUORVANE_BUILD_TESTS=OFF >"$work/build.log" 2>&1 &&
@@ -55,7 +66,7 @@ fi
 
 status=0
 # Every file the release signs, as cmake/release-files.txt names it.
-sh "$source/scripts/helpers/signed-release-files.sh" >"$work/signed-files"
+sh "$source/scripts/helpers/release-files.sh" signed >"$work/signed-files"
 while read -r file origin; do
   case "$origin" in
     build) built=$build/$file from="built from" ;;
