@@ -7,7 +7,7 @@
     Author = 'The Quorvane developers'
     CompanyName = 'Quorvane'
     Copyright = 'Copyright (c) The Quorvane developers. MIT licence.'
-    Description = 'Shows or hides Windows audio endpoints (playback and recording devices) chosen by a piece of their friendly name, with -WhatIf, Tab completion of names, and piped endpoints changed exactly. Runs Quorvane.exe and QuorvaneList.exe from its own folder.'
+    Description = 'Shows or hides Windows audio endpoints (playback and recording devices) chosen by a piece of their friendly name, or exactly by id: piped endpoints, or a saved list restored. With -WhatIf and Tab completion of names. Runs Quorvane.exe, QuorvaneList.exe and QuorvaneId.exe from its own folder.'
     PowerShellVersion = '5.1'
     CompatiblePSEditions = @('Desktop', 'Core')
     FormatsToProcess = @('Quorvane.format.ps1xml')

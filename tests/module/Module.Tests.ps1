@@ -1,5 +1,5 @@
 # The Quorvane module as an admin imports it: its files in a folder with the
-# two programs, which here are wrappers that note each start and run the real
+# programs, which here are wrappers that note each start and run the real
 # executables under Wine against a simulated machine (or stand-ins, where this
 # machine cannot make them answer so). Run by tests/powershell_test.sh, which
 # sets the environment read here.
@@ -12,17 +12,20 @@ BeforeAll {
     . (Join-Path $PSScriptRoot '../TestPrograms.ps1')
     $Source = Join-Path $PSScriptRoot '../../module'
     $Machine = $env:QUORVANE_TEST_MACHINE
+    $Tab = "`t"
     $Original = @(
         'endpoint render active shown {spk} Speakers (Realtek(R) Audio)'
         'endpoint render active shown {hp} Kopfhörer (NVIDIA High Definition Audio)'
         'endpoint render unplugged shown {lg} LG ULTRAGEAR (NVIDIA High Definition Audio)'
         'endpoint render active shown {cn} 扬声器 (Realtek(R) Audio)'
         'endpoint render active shown {emoji} 🎧 Headset'
-        'endpoint render active shown {usb1} Speakers (USB Audio)'
-        'endpoint render active shown {usb2} Speakers (USB Audio)'
+        'endpoint render active shown {hs1} Headset Earphone (Jabra Evolve2 65)'
+        'endpoint render active shown {hs2} Headset Earphone (Jabra Evolve2 65)'
         'endpoint render active shown {lo} Line Out'
         'endpoint render active shown {lod} Line Out (Dock)'
         'endpoint render active shown {q} Studio "A" Out\'
+        'endpoint render active shown {bs} Mix\Bus \\"2\" Out'
+        "endpoint render active shown {tab} Mixer${Tab}Channel 1"
         "endpoint render active shown {k} Kitchen’s Speaker (USB)"
         'endpoint capture active shown {mic} Microphone (NVIDIA High Definition Audio)'
         'endpoint capture unplugged hidden {li} Line In (Realtek(R) Audio)'
@@ -66,18 +69,20 @@ BeforeAll {
     function Get-ProjectVersion {
         (Select-String -LiteralPath (Join-Path $PSScriptRoot '../../CMakeLists.txt') -Pattern 'project\(Quorvane VERSION ([0-9.]+)').Matches[0].Groups[1].Value
     }
+    function Get-Endpoint([string]$Id) { Get-QuorvaneEndpoint | Where-Object Id -ceq $Id }
 }
 
 Describe 'Get-QuorvaneEndpoint' {
     BeforeAll { $deployment = New-ModuleFolder }
 
     It 'gives <Case> with <Starts> listing(s)' -ForEach @(
-        @{ Case = 'every endpoint, playback first'; Arguments = @{}; Ids = '{spk} {hp} {lg} {cn} {emoji} {usb1} {usb2} {lo} {lod} {q} {k} {mic} {li}'; Starts = 1 }
+        @{ Case = 'every endpoint, playback first'; Arguments = @{}; Ids = '{spk} {hp} {lg} {cn} {emoji} {hs1} {hs2} {lo} {lod} {q} {bs} {tab} {k} {mic} {li}'; Starts = 1 }
         @{ Case = 'one flow'; Arguments = @{ Flow = 'capture' }; Ids = '{mic} {li}'; Starts = 1 }
-        @{ Case = 'what a substring selects, case-sensitively'; Arguments = @{ Flow = 'render'; NameSubstring = 'Speakers' }; Ids = '{spk} {usb1} {usb2}'; Starts = 1 }
-        @{ Case = 'nothing for the wrong letter case'; Arguments = @{ Flow = 'render'; NameSubstring = 'speakers' }; Ids = ''; Starts = 1 }
+        @{ Case = 'what a substring selects, case-sensitively'; Arguments = @{ Flow = 'render'; NameSubstring = 'Line Out' }; Ids = '{lo} {lod}'; Starts = 1 }
+        @{ Case = 'nothing for the wrong letter case'; Arguments = @{ Flow = 'render'; NameSubstring = 'line out' }; Ids = ''; Starts = 1 }
         @{ Case = 'a substring in both flows'; Arguments = @{ NameSubstring = 'NVIDIA' }; Ids = '{hp} {lg} {mic}'; Starts = 2 }
         @{ Case = 'a final backslash'; Arguments = @{ Flow = 'render'; NameSubstring = 'Out\' }; Ids = '{q}'; Starts = 1 }
+        @{ Case = 'a tab inside the substring'; Arguments = @{ Flow = 'render'; NameSubstring = "r`tC" }; Ids = '{tab}'; Starts = 1 }
     ) {
         Remove-Item -LiteralPath $deployment.Calls -ErrorAction Ignore
         $endpoints = @(Get-QuorvaneEndpoint @Arguments)
@@ -85,7 +90,7 @@ Describe 'Get-QuorvaneEndpoint' {
         Get-Starts $deployment | Should -HaveCount $Starts
     }
 
-    It 'makes objects with every character of the name, whatever the console decodes' {
+    It 'makes objects with every character of the name, a tab too, whatever the console decodes' {
         $saved = [Console]::OutputEncoding
         try {
             [Console]::OutputEncoding = [Text.Encoding]::GetEncoding(28591)
@@ -103,12 +108,12 @@ Describe 'Get-QuorvaneEndpoint' {
         @($endpoints | ForEach-Object { "$($_.Flow)|$($_.State)|$($_.Id)|$($_.Name)" }) | Should -BeExactly $expected
     }
 
-    It 'shows a table of flow, state and name' {
-        $table = (Get-QuorvaneEndpoint capture | Out-String -Width 200) -split "`n" | ForEach-Object { $_.TrimEnd() } | Where-Object { $_ }
-        $table | Should -BeExactly @(
-            'Flow     State      Name', '----     -----      ----'
-            'capture  active     Microphone (NVIDIA High Definition Audio)'
-            'capture  disabled   Line In (Realtek(R) Audio)')
+    It 'shows a table of flow, state, name and id, which tells two endpoints of one name apart' {
+        $table = (Get-QuorvaneEndpoint render 'Headset Earphone' | Out-String -Width 120) -split "`n" | ForEach-Object { $_.Trim() } | Where-Object { $_ }
+        @($table | ForEach-Object { ($_ -split ' {2,}') -join '|' }) | Should -BeExactly @(
+            'Flow|State|Name|Id', '----|-----|----|--'
+            'render|active|Headset Earphone (Jabra Evolve2 65)|{hs1}'
+            'render|active|Headset Earphone (Jabra Evolve2 65)|{hs2}')
     }
 
     It 'stops on a listing that failed, with its line and status' {
@@ -118,17 +123,16 @@ Describe 'Get-QuorvaneEndpoint' {
 }
 
 Describe 'Changing by substring' {
-    It '<Command> <Flow> "<Substring>" leaves <Ids> hidden' -ForEach @(
-        @{ Command = 'Hide-QuorvaneEndpoint'; Flow = 'render'; Substring = 'Speakers'; Force = $false; Ids = '{spk} {usb1} {usb2} {li}'; Lines = 3 }
-        @{ Command = 'Hide-QuorvaneEndpoint'; Flow = 'capture'; Substring = ''; Force = $true; Ids = '{mic} {li}'; Lines = 2 }
-        @{ Command = 'Show-QuorvaneEndpoint'; Flow = 'capture'; Substring = 'Line'; Force = $false; Ids = ''; Lines = 1 }
-        @{ Command = 'Show-QuorvaneEndpoint'; Flow = 'capture'; Substring = ''; Force = $true; Ids = ''; Lines = 2 }
+    It '<Command> <Flow> "<Substring>" leaves <Ids> hidden, naming each endpoint whole' -ForEach @(
+        @{ Command = 'Hide-QuorvaneEndpoint'; Flow = 'render'; Substring = 'Realtek'; Force = $false; Ids = '{spk} {cn} {li}'; Said = "Hid 'Speakers (Realtek(R) Audio)' ({spk}).", "Hid '扬声器 (Realtek(R) Audio)' ({cn})." }
+        @{ Command = 'Hide-QuorvaneEndpoint'; Flow = 'render'; Substring = "r`tC"; Force = $false; Ids = '{tab} {li}'; Said = , "Hid 'Mixer`tChannel 1' ({tab})." }
+        @{ Command = 'Hide-QuorvaneEndpoint'; Flow = 'capture'; Substring = ''; Force = $true; Ids = '{mic} {li}'; Said = "Hid 'Microphone (NVIDIA High Definition Audio)' ({mic}).", "Hid 'Line In (Realtek(R) Audio)' ({li})." }
+        @{ Command = 'Show-QuorvaneEndpoint'; Flow = 'capture'; Substring = 'Line'; Force = $false; Ids = ''; Said = , "Showed 'Line In (Realtek(R) Audio)' ({li})." }
     ) {
         $deployment = New-ModuleFolder
         $verbose = & $Command $Flow $Substring -Force:$Force -Verbose 4>&1
-        $said = @($verbose | ForEach-Object { $_.Message } | Where-Object { $_ -like 'Quorvane.exe: *' })
         (Get-HiddenIds) -join ' ' | Should -BeExactly $Ids
-        $said | Should -HaveCount $Lines
+        @($verbose | ForEach-Object { $_.Message } | Where-Object { $_ -match '^(Hid|Showed) ' }) | Should -BeExactly $Said
         @($verbose | Where-Object { $_ -isnot [Management.Automation.VerboseRecord] }) | Should -BeNullOrEmpty
         Get-Starts $deployment | Should -Be @('QuorvaneList.exe', 'Quorvane.exe')
     }
@@ -153,35 +157,51 @@ Describe 'Changing by substring' {
 Describe 'Arguments reach Quorvane exactly, with <_> argument passing' -ForEach $Passing {
     BeforeAll { $PSNativeCommandArgumentPassing = $_ }
 
-    It 'hides by "<_>"' -ForEach @('Studio "A" Out\', 'Out\', '"A"') {
+    It 'hides by "<Substring>"' -ForEach @(
+        @{ Substring = 'Studio "A" Out\'; Id = '{q}' }
+        @{ Substring = 'Out\'; Id = '{q}' }
+        @{ Substring = '"A"'; Id = '{q}' }
+        @{ Substring = 'Mix\Bus'; Id = '{bs}' }
+        @{ Substring = '\\"2\" Out'; Id = '{bs}' }
+        @{ Substring = 'Mix\Bus \\"2\" Out'; Id = '{bs}' }
+    ) {
         $null = New-ModuleFolder
-        Hide-QuorvaneEndpoint render $_
-        Get-HiddenIds | Should -Be @('{q}', '{li}')
+        Hide-QuorvaneEndpoint render $Substring
+        Get-HiddenIds | Should -Be @($Id, '{li}')
     }
 }
 
-Describe 'Piped endpoints' {
-    It 'are changed alone, each as a whole name: <Case>' -ForEach @(
-        @{ Case = 'from Get-QuorvaneEndpoint'; Pipe = { Get-QuorvaneEndpoint render | Where-Object Id -in '{lod}', '{cn}' }; Ids = '{cn} {lod} {li}' }
-        @{ Case = 'from Import-Csv'; Pipe = {
+Describe 'Piped endpoints and ids' {
+    It 'are changed alone, whatever names others have: <Case>' -ForEach @(
+        @{ Case = 'one of two of the same name'; Pipe = { Get-Endpoint '{hs2}' }; Ids = '{hs2} {li}' }
+        @{ Case = 'a name that is part of another'; Pipe = { Get-Endpoint '{lo}' }; Ids = '{lo} {li}' }
+        @{ Case = 'a name with a tab'; Pipe = { Get-Endpoint '{tab}' }; Ids = '{tab} {li}' }
+        @{ Case = 'an object with Flow and Id alone'; Pipe = { [pscustomobject]@{ Flow = 'render'; Id = '{lod}' } }; Ids = '{lod} {li}' }
+        @{ Case = 'from Import-Csv, of both flows'; Pipe = {
             $csv = Join-Path $env:QUORVANE_TEST_WORK 'endpoints.csv'
-            Get-QuorvaneEndpoint | Where-Object Id -in '{emoji}', '{mic}' | Export-Csv -LiteralPath $csv -Encoding utf8
-            Import-Csv -LiteralPath $csv }; Ids = '{emoji} {mic} {li}' }
+            Get-QuorvaneEndpoint | Where-Object Id -in '{hs1}', '{mic}' | Export-Csv -LiteralPath $csv -Encoding utf8
+            Import-Csv -LiteralPath $csv }; Ids = '{hs1} {mic} {li}' }
     ) {
         $null = New-ModuleFolder
-        & $Pipe | Hide-QuorvaneEndpoint
+        $errors = @(Get-Errors { & $Pipe | Hide-QuorvaneEndpoint })
         (Get-HiddenIds) -join ' ' | Should -BeExactly $Ids
+        $errors | Should -BeNullOrEmpty
     }
 
-    It 'are refused when <Case>' -ForEach @(
-        @{ Case = 'a twin has the same name'; Id = '{usb1}'; Name = 'Speakers (USB Audio)'; ErrorId = 'NameNotExact'; Says = "*would also select {usb2},*" }
-        @{ Case = 'the name is inside another'; Id = '{lo}'; Name = 'Line Out'; ErrorId = 'NameNotExact'; Says = '*would also select {lod},*' }
-        @{ Case = 'the endpoint is gone'; Id = '{gone}'; Name = 'Line Out'; ErrorId = 'EndpointGone'; Says = '*no render endpoint {gone}*' }
-        @{ Case = 'the endpoint was renamed'; Id = '{spk}'; Name = 'Speakers'; ErrorId = 'EndpointRenamed'; Says = "*now named 'Speakers (Realtek(R) Audio)'*" }
-        @{ Case = 'it has no name'; Id = '{spk}'; Name = ''; ErrorId = 'EndpointNameless'; Says = '*no name*' }
+    It 'changes one endpoint with -Flow and -Id alone' {
+        $deployment = New-ModuleFolder
+        Hide-QuorvaneEndpoint -Flow render -Id '{hs1}' -Verbose 4>&1 | ForEach-Object Message | Where-Object { $_ -match '^Hid ' } |
+            Should -BeExactly "Hid 'Headset Earphone (Jabra Evolve2 65)' ({hs1})."
+        Get-HiddenIds | Should -Be '{hs1}', '{li}'
+        Get-Starts $deployment | Should -Be @('QuorvaneList.exe', 'QuorvaneId.exe')
+    }
+
+    It 'are refused when <Case>, and nothing runs but the listing' -ForEach @(
+        @{ Case = 'the id is gone'; Flow = 'render'; Id = '{gone}'; Name = 'Line Out'; ErrorId = 'EndpointGone'; Says = "There is no endpoint {gone} ('Line Out') any longer. A driver update*" }
+        @{ Case = 'the id is of the other flow'; Flow = 'render'; Id = '{mic}'; Name = $null; ErrorId = 'EndpointOfOtherFlow'; Says = 'Endpoint {mic} is a capture endpoint, not render.' }
     ) {
         $deployment = New-ModuleFolder
-        $errors = @(Get-Errors { [pscustomobject]@{ Flow = 'render'; Id = $Id; Name = $Name } | Hide-QuorvaneEndpoint })
+        $errors = @(Get-Errors { [pscustomobject]@{ Flow = $Flow; Id = $Id; Name = $Name } | Hide-QuorvaneEndpoint })
         $errors | Should -HaveCount 1
         $errors[0].FullyQualifiedErrorId | Should -Be "Quorvane.$ErrorId,Hide-QuorvaneEndpoint"
         $errors[0].Exception.Message | Should -BeLike $Says
@@ -189,47 +209,92 @@ Describe 'Piped endpoints' {
         Get-HiddenIds | Should -Be '{li}'
     }
 
-    It 'start one listing per flow, one change each and one listing after' {
-        $lines = @(1..20 | ForEach-Object { "endpoint render active shown {r$_} Output $_ (Simulated)" }) +
-            @(1..10 | ForEach-Object { "endpoint capture active shown {c$_} Input $_ (Simulated)" })
-        $deployment = New-ModuleFolder -Lines $lines
-        $listed = @(Get-QuorvaneEndpoint | Where-Object Name -NotLike '* 1 (*')
+    It 'take one listing and one change run for the whole pipeline, and one listing more with -PassThru' {
+        $deployment = New-ModuleFolder
+        $listed = @(Get-QuorvaneEndpoint | Where-Object Id -in '{hs2}', '{lo}', '{mic}')
         $passed = @($listed | Hide-QuorvaneEndpoint -PassThru)
-        $passed | Should -HaveCount 28
-        $starts = Get-Starts $deployment
-        @($starts | Where-Object { $_ -eq 'QuorvaneList.exe' }) | Should -HaveCount 4
-        @($starts | Where-Object { $_ -eq 'Quorvane.exe' }) | Should -HaveCount 28
+        @($passed | ForEach-Object { "$($_.Id) $($_.State)" }) | Should -Be @('{hs2} disabled', '{lo} disabled', '{mic} disabled')
+        Get-Starts $deployment | Should -Be @('QuorvaneList.exe', 'QuorvaneList.exe', 'QuorvaneId.exe', 'QuorvaneList.exe')
+    }
+
+    # Windows takes at most 32,767 characters of command line.
+    It 'are changed in as many runs as a command line holds' {
+        $long = 'x' * 2600
+        $lines = @(1..13 | ForEach-Object { "endpoint render active shown {$_$long} Output $_" })
+        $deployment = New-ModuleFolder -Lines $lines
+        Get-QuorvaneEndpoint | Hide-QuorvaneEndpoint
+        Get-HiddenIds | Should -HaveCount 13
+        @(Get-Starts $deployment | Where-Object { $_ -eq 'QuorvaneId.exe' }) | Should -HaveCount 2
+    }
+}
+
+# A saved state restores exactly: every endpoint comes back as it was, the
+# twins and a name inside another included.
+Describe 'Saving and restoring' {
+    It 'brings back every state, one twin hidden and the other shown' {
+        $null = New-ModuleFolder -Lines ($Original -replace '^(endpoint \w+ \w+) shown (\{hs2\})', '$1 hidden $2')
+        $saved = Join-Path $env:QUORVANE_TEST_WORK 'saved.csv'
+        Get-QuorvaneEndpoint | Export-Csv -LiteralPath $saved -Encoding utf8
+        $before = Get-Content -LiteralPath $Machine -Encoding utf8
+        Show-QuorvaneEndpoint render '' -Force
+        Hide-QuorvaneEndpoint render 'Line Out (Dock)'
+        Hide-QuorvaneEndpoint capture '' -Force
+        $errors = @(Get-Errors {
+            Import-Csv -LiteralPath $saved | Where-Object State -eq 'disabled' | Hide-QuorvaneEndpoint
+            Import-Csv -LiteralPath $saved | Where-Object State -ne 'disabled' | Show-QuorvaneEndpoint
+        })
+        $errors | Should -BeNullOrEmpty
+        Get-Content -LiteralPath $Machine -Encoding utf8 | Should -BeExactly $before
+    }
+
+    It 'names each endpoint whose id a driver update replaced' {
+        $null = New-ModuleFolder
+        $saved = Join-Path $env:QUORVANE_TEST_WORK 'stale.csv'
+        Get-QuorvaneEndpoint capture | Export-Csv -LiteralPath $saved -Encoding utf8
+        $null = New-ModuleFolder -Lines ($Original -replace '\{li\}', '{li-new}')
+        $errors = @(Get-Errors { Import-Csv -LiteralPath $saved | Where-Object State -eq 'disabled' | Hide-QuorvaneEndpoint })
+        $errors.FullyQualifiedErrorId | Should -Be 'Quorvane.EndpointGone,Hide-QuorvaneEndpoint'
+        $errors[0].Exception.Message | Should -BeLike "There is no endpoint {li} ('Line In (Realtek(R) Audio)') any longer.*"
     }
 }
 
 Describe 'Previewing and confirming' {
-    It '-WhatIf names every endpoint <Case> and changes none' -ForEach @(
+    It '-WhatIf names every endpoint <Case>, writes no error and changes none' -ForEach @(
         @{ Case = 'a substring selects'; Script = "Hide-QuorvaneEndpoint render 'Realtek' -WhatIf"; Targets = '{spk}', '{cn}' }
         @{ Case = 'piped in'; Script = "Get-QuorvaneEndpoint capture | Show-QuorvaneEndpoint -WhatIf"; Targets = '{mic}', '{li}' }
     ) {
         $deployment = New-ModuleFolder
-        $said = Invoke-InHost $deployment $Script
+        $said = Invoke-InHost $deployment "$Script; `$Error.Count"
         $whatIf = @($said | Where-Object { $_ -like 'What if: *' })
         $whatIf | Should -HaveCount $Targets.Count
         foreach ($target in $Targets) { @($whatIf -like "*($target)*") | Should -HaveCount 1 }
+        $said[-1] | Should -Be '0'
         Get-Starts $deployment | Should -Not -Contain 'Quorvane.exe'
+        Get-Starts $deployment | Should -Not -Contain 'QuorvaneId.exe'
         Get-HiddenIds | Should -Be '{li}'
     }
 
-    It '-Confirm asks before each change: <Case>' -ForEach @(
-        @{ Case = 'piped, one yes and one no'; Script = "Get-QuorvaneEndpoint render | Where-Object Id -in '{hp}', '{lg}' | Hide-QuorvaneEndpoint -Confirm"; Answers = 'Y', 'N'; Ids = '{hp} {li}' }
-        @{ Case = 'a substring, all or nothing'; Script = "Hide-QuorvaneEndpoint render 'NVIDIA' -Confirm"; Answers = 'Y', 'N'; Ids = '{li}' }
+    It '-Confirm asks <Questions> time(s): <Case>' -ForEach @(
+        @{ Case = 'piped, one yes and one no'; Script = "Get-QuorvaneEndpoint render | Where-Object Id -in '{hs1}', '{hs2}' | Hide-QuorvaneEndpoint -Confirm"; Answers = 'Y', 'N'; Questions = 2; Ids = '{hs1} {li}' }
+        @{ Case = 'a substring, once for all it selects, yes'; Script = "Hide-QuorvaneEndpoint render 'NVIDIA' -Confirm"; Answers = , 'Y'; Questions = 1; Ids = '{hp} {lg} {li}' }
+        @{ Case = 'a substring, once for all it selects, no'; Script = "Hide-QuorvaneEndpoint render 'NVIDIA' -Confirm"; Answers = , 'N'; Questions = 1; Ids = '{li}' }
     ) {
         $deployment = New-ModuleFolder
         $said = Invoke-InHost $deployment $Script $Answers
-        @($said | Where-Object { $_ -like 'Are you sure*' }) | Should -HaveCount 2
+        @($said | Where-Object { $_ -like 'Are you sure*' }) | Should -HaveCount $Questions
+        if ($Questions -eq 1) {
+            # The host wraps the question where it likes.
+            ($said -join ' ') | Should -BeLike "*hide all 2 endpoints that `"NVIDIA`" selects, together?*'Kopfhörer (NVIDIA High Definition Audio)' ({hp}),*({lg})*"
+        }
         (Get-HiddenIds) -join ' ' | Should -BeExactly $Ids
     }
 }
 
 Describe 'Errors' {
     It '<Case>' -ForEach @(
-        @{ Case = 'nothing matched'; Substring = 'Sony'; Refuse = @(); Expected = @(@{ Id = 'NoEndpointMatched'; Category = 'ObjectNotFound'; Says = '*"Sony"*' }); Ids = '{li}' }
+        @{ Case = 'nothing matched'; Substring = 'Sony'; Refuse = @(); Expected = @(@{ Id = 'NoEndpointMatched'; Category = 'ObjectNotFound'; Says = 'No render endpoint''s name contains "Sony".' }); Ids = '{li}' }
+        @{ Case = 'nothing matched, but a name in another letter case'; Substring = 'line out'; Refuse = @()
+           Expected = @(@{ Id = 'NoEndpointMatched'; Category = 'ObjectNotFound'; Says = 'No render endpoint''s name contains "line out". In another letter case it is part of ''Line Out'', ''Line Out (Dock)''; the match is exact.' }); Ids = '{li}' }
         @{ Case = 'one refused among two: it, by its place'; Substring = 'NVIDIA'; Refuse = @('refuse {lg} 80070005')
            Expected = @(@{ Id = 'ChangeRefused'; Category = 'PermissionDenied'; Says = "Could not hide 'LG ULTRAGEAR (NVIDIA High Definition Audio)' ({lg}): SetEndpointVisibility failed (hr=0x80070005). * elevated *" }); Ids = '{hp} {li}' }
         @{ Case = 'every match refused: those alone'; Substring = 'NVIDIA'; Refuse = @('refuse {hp} 80004005', 'refuse {lg} 8007001F')
@@ -247,9 +312,60 @@ Describe 'Errors' {
         (Get-HiddenIds) -join ' ' | Should -BeExactly $Ids
     }
 
+    It 'a piped endpoint refused is its own error, the others changed' {
+        $null = New-ModuleFolder -Lines ($Original + 'refuse {hs1} 80070005')
+        $errors = @(Get-Errors { Get-QuorvaneEndpoint render 'Headset Earphone' | Hide-QuorvaneEndpoint })
+        $errors | Should -HaveCount 1
+        $errors[0].CategoryInfo.Category | Should -Be 'PermissionDenied'
+        $errors[0].Exception.Message | Should -BeLike "Could not hide 'Headset Earphone (Jabra Evolve2 65)' ({hs1}): SetEndpointVisibility failed (hr=0x80070005). * elevated *"
+        Get-HiddenIds | Should -Be '{hs2}', '{li}'
+    }
+
+    # Stand-ins answer as the real programs would when Windows changes between
+    # the listing and the change run, which the simulated machine cannot do.
     It '<Case>' -ForEach @(
-        @{ Case = 'Quorvane.exe missing'; Folder = @{ Without = 'Quorvane.exe' }; Category = 'ObjectNotFound'; Says = 'Quorvane.exe is not in *Quorvane, the Quorvane module''s folder.' }
-        @{ Case = 'QuorvaneList.exe missing'; Folder = @{ Without = 'QuorvaneList.exe' }; Category = 'ObjectNotFound'; Says = 'QuorvaneList.exe is not in *Quorvane, the Quorvane module''s folder.' }
+        @{ Case = 'Quorvane.exe cannot ask Windows after a listing that worked'; Script = { Hide-QuorvaneEndpoint render 'NVIDIA' }
+           Standin = @{ Program = 'Quorvane.exe'; Status = 2; Lines = 'CoInitialize failed (hr=0x80010106)' }
+           Expected = , @('SetupFailed', 'Quorvane.exe could not ask Windows, and changed nothing: CoInitialize failed (hr=0x80010106)') }
+        @{ Case = 'QuorvaneId.exe cannot ask Windows after a listing that worked'; Script = { Get-Endpoint '{hs1}' | Hide-QuorvaneEndpoint }
+           Standin = @{ Program = 'QuorvaneId.exe'; Status = 2; Lines = 'EnumAudioEndpoints failed (hr=0x8007000E)' }
+           Expected = , @('SetupFailed', 'QuorvaneId.exe could not ask Windows, and changed nothing: EnumAudioEndpoints failed (hr=0x8007000E)') }
+        @{ Case = 'an endpoint gone between the listing and the change'; Script = { Get-Endpoint '{hs1}' | Hide-QuorvaneEndpoint }
+           Standin = @{ Program = 'QuorvaneId.exe'; Status = 2; Lines = 'No endpoint has id "{hs1}".' }
+           Expected = , @('EndpointGone', "Could not hide 'Headset Earphone (Jabra Evolve2 65)' ({hs1}): it is no endpoint any longer.") }
+        @{ Case = 'a substring that selects more than the listing had'; Script = { Hide-QuorvaneEndpoint render 'NVIDIA' }
+           Standin = @{ Program = 'Quorvane.exe'; Status = 0; Lines = 'Playback: A -> DISABLED', 'SetEndpointVisibility failed (hr=0x80070005)', 'Playback: C -> DISABLED' }
+           Expected = @('SelectionChanged', 'Changed an endpoint that "NVIDIA" selected, of 3 where the listing had 2, which cannot be named: Playback: A -> DISABLED'),
+                      @('ChangeRefused', 'Could not hide an endpoint that "NVIDIA" selected, of 3 where the listing had 2: SetEndpointVisibility failed (hr=0x80070005).'),
+                      @('SelectionChanged', 'Changed an endpoint that "NVIDIA" selected, of 3 where the listing had 2, which cannot be named: Playback: C -> DISABLED') }
+        @{ Case = 'QuorvaneId.exe answering fewer lines than ids'; Script = { Get-QuorvaneEndpoint render 'Headset Earphone' | Hide-QuorvaneEndpoint }
+           Standin = @{ Program = 'QuorvaneId.exe'; Status = 0; Lines = , 'Playback: Headset Earphone (Jabra Evolve2 65) -> DISABLED' }
+           Expected = , @('ChangeUnclear', 'QuorvaneId.exe answered 1 lines for 2 ids, so no endpoint can be told changed: *') }
+    ) {
+        $null = New-ModuleFolder -Standin $Standin
+        $errors = @(Get-Errors $Script)
+        $errors | Should -HaveCount $Expected.Count
+        for ($index = 0; $index -lt $Expected.Count; $index++) {
+            $errors[$index].FullyQualifiedErrorId | Should -Be "Quorvane.$($Expected[$index][0]),Hide-QuorvaneEndpoint"
+            $errors[$index].Exception.Message | Should -BeLike $Expected[$index][1]
+        }
+    }
+
+    It '<Case> is one error that stops <Command>, before anything runs, with -WhatIf too' -ForEach @(
+        @{ Case = 'Quorvane.exe missing'; Without = 'Quorvane.exe'; Command = "Hide-QuorvaneEndpoint render 'NVIDIA' -WhatIf" }
+        @{ Case = 'QuorvaneId.exe missing'; Without = 'QuorvaneId.exe'; Command = "Get-QuorvaneEndpoint | Show-QuorvaneEndpoint -WhatIf" }
+        @{ Case = 'QuorvaneList.exe missing'; Without = 'QuorvaneList.exe'; Command = "Get-QuorvaneEndpoint -NameSubstring 'NVIDIA'" }
+    ) {
+        $deployment = New-ModuleFolder -Without $Without
+        $thrown = $null
+        try { Invoke-Expression $Command } catch { $thrown = $_ }
+        $thrown.FullyQualifiedErrorId | Should -BeLike 'Quorvane.ProgramMissing,*-QuorvaneEndpoint'
+        $thrown.CategoryInfo.Category | Should -Be 'ObjectNotFound'
+        $thrown.Exception.Message | Should -BeLike "$Without is not in *Quorvane, the Quorvane module's folder."
+        Get-Starts $deployment | Should -BeNullOrEmpty
+    }
+
+    It '<Case>' -ForEach @(
         @{ Case = 'Quorvane.exe cannot start'; Folder = @{}; Blocked = 'Quorvane.exe'; Category = 'ResourceUnavailable'; Says = 'Quorvane.exe could not start: *' }
         @{ Case = 'a QuorvaneList.exe without -utf8'; Folder = @{ Standin = @{ Program = 'QuorvaneList.exe'; Status = 1; Lines = 'Usage:' } }
            Category = 'InvalidOperation'; Says = 'QuorvaneList.exe does not know -utf8: *' }
@@ -272,9 +388,10 @@ Describe 'Tab completion' {
     }
 
     It 'completes <Line> with names that read back exactly' -ForEach @(
-        @{ Line = 'Hide-QuorvaneEndpoint render '; Ids = '{spk} {hp} {lg} {cn} {emoji} {usb1} {lo} {lod} {q} {k}' }
+        @{ Line = 'Hide-QuorvaneEndpoint render '; Ids = '{spk} {hp} {lg} {cn} {emoji} {hs1} {lo} {lod} {q} {bs} {tab} {k}' }
         @{ Line = 'Show-QuorvaneEndpoint -Flow capture -NameSubstring '; Ids = '{mic} {li}' }
         @{ Line = "Get-QuorvaneEndpoint render 'kitchen"; Ids = '{k}' }
+        @{ Line = "Get-QuorvaneEndpoint -NameSubstring 'line"; Ids = '{lo} {lod} {li}' }
     ) {
         $names = @{}
         foreach ($endpoint in Get-QuorvaneEndpoint) { $names[$endpoint.Id] = $endpoint.Name }
@@ -282,10 +399,17 @@ Describe 'Tab completion' {
         $read = @($completions | ForEach-Object { [scriptblock]::Create($_.CompletionText).InvokeReturnAsIs() })
         $read | Should -BeExactly @($Ids.Split(' ') | ForEach-Object { $names[$_] })
     }
+
+    It 'completes nothing, and throws nothing, without QuorvaneList.exe' {
+        $null = New-ModuleFolder -Without 'QuorvaneList.exe'
+        $line = 'Hide-QuorvaneEndpoint render '
+        # PowerShell falls back to completing file names, which are no values of ours.
+        @((TabExpansion2 $line $line.Length).CompletionMatches | Where-Object ResultType -eq 'ParameterValue') | Should -BeNullOrEmpty
+    }
 }
 
 Describe 'The module as shipped' {
-    It 'has help with a synopsis, every parameter and examples for <_>' -ForEach @(
+    It 'has help with a synopsis, every parameter, inputs, links and examples for <_>' -ForEach @(
         'Get-QuorvaneEndpoint', 'Hide-QuorvaneEndpoint', 'Show-QuorvaneEndpoint'
     ) {
         $null = New-ModuleFolder
@@ -294,6 +418,8 @@ Describe 'The module as shipped' {
         foreach ($parameter in $help.parameters.parameter | Where-Object name -NotIn 'WhatIf', 'Confirm') {
             ($parameter.description.Text -join '') | Should -Not -BeNullOrEmpty -Because $parameter.name
         }
+        ($help.inputTypes.inputType.type.name -join '') | Should -Not -BeNullOrEmpty
+        @($help.relatedLinks.navigationLink.linkText) | Should -Not -BeNullOrEmpty
         $examples = @((Get-Help $_ -Examples).examples.example.code)
         $examples.Count | Should -BeGreaterOrEqual 2
         if ($_ -ne 'Get-QuorvaneEndpoint') {
@@ -344,16 +470,29 @@ Describe 'The module as shipped' {
 }
 
 Describe 'The README''s PowerShell section' {
+    # Each block whole, in the order written, in a folder of its own; a block
+    # that imports the module from where an install puts it cannot run here,
+    # where the test has imported it already.
     It 'runs its examples as written' {
         $null = New-ModuleFolder
         $readme = Get-Content -Raw -LiteralPath (Join-Path $PSScriptRoot '../../README.md')
         $section = [regex]::Match($readme, '(?ms)^## In PowerShell$(.*?)^## ').Groups[1].Value
-        $blocks = @([regex]::Matches($section, '(?ms)^```powershell\r?\n(.*?)^```') | ForEach-Object { $_.Groups[1].Value })
-        $examples = @($blocks | Select-Object -Skip 1) -join "`n" -split "`n" | Where-Object { $_ -match 'Quorvane' }
-        $examples.Count | Should -BeGreaterOrEqual 3
-        foreach ($example in $examples) {
-            { & ([scriptblock]::Create($example)) | Out-Null } | Should -Not -Throw -Because $example
+        $blocks = @([regex]::Matches($section, '(?ms)^```powershell\r?\n(.*?)^```') | ForEach-Object { $_.Groups[1].Value } |
+            Where-Object { $_ -notmatch 'Import-Module' })
+        $blocks.Count | Should -BeGreaterOrEqual 4
+        $folder = Join-Path $env:QUORVANE_TEST_WORK 'readme'
+        New-Item -ItemType Directory -Force -Path $folder | Out-Null
+        Push-Location $folder
+        try {
+            foreach ($block in $blocks) {
+                $errors = @(Get-Errors ([scriptblock]::Create($block)))
+                $errors | Should -BeNullOrEmpty -Because $block
+            }
+        } finally {
+            Pop-Location
         }
-        Get-HiddenIds | Should -Contain '{lg}'
+        # The examples hide NVIDIA's endpoints; the restore, right after its
+        # save, keeps every state as it was.
+        Get-HiddenIds | Should -Be '{hp}', '{lg}', '{li}'
     }
 }
