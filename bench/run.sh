@@ -3,7 +3,9 @@
 # 1,000 and 10,000 endpoints, every one matching and none matching, beside a
 # floor: the same program with its output taken out, which makes exactly the
 # same platform calls. The two run alternately, REPEAT times each (default 5);
-# the table gives median wall time and peak resident memory. Then, where
+# the table gives median wall time and peak resident memory. Then
+# QuorvaneId.exe with 1 to 100 ids on 100 and 1,000 endpoints, beside
+# Quorvane.exe changing the same endpoints by a substring. Then, where
 # PowerShell is installed, the module's Get-QuorvaneEndpoint beside the lister
 # alone (bench/module.ps1).
 # usage: bench/run.sh [REPEAT]
@@ -13,7 +15,7 @@ repeat=${1:-5}
 # GNU time measures the peak memory.
 ./scripts/install-deps.sh build googletest time
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target Quorvane QuorvaneFloor QuorvaneAudioSimulator >/dev/null
+cmake --build --preset mingw --target Quorvane QuorvaneId QuorvaneFloor QuorvaneAudioSimulator >/dev/null
 
 work="$PWD/build/mingw/bench"
 mkdir -p "$work"
@@ -25,14 +27,15 @@ trap 'sh scripts/helpers/wine-prefix.sh stop "$WINEPREFIX" >/dev/null' EXIT
 QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$work/machine.txt")
 export QUORVANE_SIMULATOR_MACHINE
 
-# One run, its output going to a file as a script's would: prints "milliseconds
-# kibibytes". The machine is laid anew each time, so every run makes the same
-# changes.
+# One run of a program with its arguments on the machine named, its output
+# going to a file as a script's would: prints "milliseconds kibibytes". The
+# machine is laid anew each time, so every run makes the same changes.
 measure() {
   cp "$work/machine-$1.txt" "$work/machine.txt"
+  shift
   start=$(date +%s%N)
   # Status 2 (nothing matched) is part of what is measured, not an error here.
-  /usr/bin/time -f %M -o "$work/rss" wine "$2" disable render "$3" >"$work/output" || true
+  /usr/bin/time -f %M -o "$work/rss" wine "$@" >"$work/output" || true
   end=$(date +%s%N)
   echo "$(( (end - start) / 1000000 )) $(tail -n 1 "$work/rss")"
 }
@@ -48,13 +51,36 @@ for count in 1 100 1000 10000; do
     if [ "$mode" = all ]; then substring="Speakers"; else substring="Headphones"; fi
     : > "$work/tool"; : > "$work/floor"
     for _ in $(seq "$repeat"); do
-      measure "$count" build/mingw/Quorvane.exe "$substring" >> "$work/tool"
-      measure "$count" build/mingw/QuorvaneFloor.exe "$substring" >> "$work/floor"
+      measure "$count" build/mingw/Quorvane.exe disable render "$substring" >> "$work/tool"
+      measure "$count" build/mingw/QuorvaneFloor.exe disable render "$substring" >> "$work/floor"
     done
     tool_ms=$(cut -d' ' -f1 "$work/tool" | median); floor_ms=$(cut -d' ' -f1 "$work/floor" | median)
     tool_kb=$(cut -d' ' -f2 "$work/tool" | median); floor_kb=$(cut -d' ' -f2 "$work/floor" | median)
     ratio=$(awk -v a="$tool_ms" -v b="$floor_ms" 'BEGIN { printf "%.2f", a / b }')
     echo "$count | $mode | $tool_ms | $floor_ms | $ratio | $tool_kb | $floor_kb"
+  done
+done
+
+# QuorvaneId.exe goes over the endpoints once for each id: beside Quorvane.exe
+# hiding the same endpoints, the first of the machine, by a substring that
+# selects exactly them.
+echo "endpoints | ids | QuorvaneId ms | Quorvane ms | ratio | QuorvaneId KiB | Quorvane KiB"
+for count in 100 1000; do
+  for ids in 1 10 100; do
+    awk -v n="$count" -v k="$ids" 'BEGIN { for (i = 0; i < n; i++)
+      printf "endpoint render active shown {s%d} %s %d (Simulated Audio)\n", i, i < k ? "Target" : "Other", i }' \
+      >"$work/machine-id.txt"
+    # shellcheck disable=SC2046 # one argument per id
+    set -- $(awk -v k="$ids" 'BEGIN { for (i = 0; i < k; i++) printf "{s%d} ", i }')
+    : > "$work/id"; : > "$work/tool"
+    for _ in $(seq "$repeat"); do
+      measure id build/mingw/QuorvaneId.exe disable "$@" >> "$work/id"
+      measure id build/mingw/Quorvane.exe disable render Target >> "$work/tool"
+    done
+    id_ms=$(cut -d' ' -f1 "$work/id" | median); tool_ms=$(cut -d' ' -f1 "$work/tool" | median)
+    id_kb=$(cut -d' ' -f2 "$work/id" | median); tool_kb=$(cut -d' ' -f2 "$work/tool" | median)
+    ratio=$(awk -v a="$id_ms" -v b="$tool_ms" 'BEGIN { printf "%.2f", a / b }')
+    echo "$count | $ids | $id_ms | $tool_ms | $ratio | $id_kb | $tool_kb"
   done
 done
 

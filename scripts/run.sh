@@ -5,6 +5,8 @@
 #   scripts/run.sh enable render "Virtual"
 #   scripts/run.sh --list [FLOW [SUBSTRING]]   QuorvaneList.exe: the endpoints,
 #                             their states and ids, as Quorvane sees them
+#   scripts/run.sh --id enable|disable ID [ID...]   QuorvaneId.exe: exactly the
+#                             endpoints with these ids, as the listing gives them
 #   scripts/run.sh --reset    every endpoint back as it first was, then the
 #                             listing, which shows it
 # Quorvane's output and exit status are its own. The demo's own failures have
@@ -53,6 +55,7 @@ rm -f "$build/demo-problems.txt"
 status=0
 case "${1:-}" in
   --list) shift; wine "$build/QuorvaneList.exe" "$@" || status=$? ;;
+  --id) shift; wine "$build/QuorvaneId.exe" "$@" || status=$? ;;
   --reset) wine "$build/QuorvaneList.exe" || status=$? ;;
   *) wine "$build/Quorvane.exe" "$@" || status=$? ;;
 esac

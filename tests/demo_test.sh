@@ -29,6 +29,14 @@ printf 'Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> DIS
 demo --list
 grep -q "^Playback${tab}disabled${tab}{.*}${tab}Cable Input - Virtual Speakers (VB-Audio Virtual Cable)" "$work/out" ||
   fail "the change did not last"
+# By id, as the listing gives it: that endpoint alone, shown again.
+id=$(sed -n "s/^Playback${tab}disabled${tab}\({[^${tab}]*\)${tab}Cable Input.*/\1/p" "$work/out")
+demo --id enable "$id"
+[ "$status" -eq 0 ] || fail "--id enable $id: status $status: $(cat "$work/out")"
+printf 'Playback: Cable Input - Virtual Speakers (VB-Audio Virtual Cable) -> ENABLED\r\n' | cmp -s - "$work/out" ||
+  fail "--id enable $id: $(cat "$work/out")"
+demo --list
+! grep -q "${tab}disabled${tab}{.*}${tab}Cable Input" "$work/out" || fail "--id: the change did not last"
 
 # Refused: status 3, the file and the problem named, and the file as it was.
 refused() {
@@ -50,4 +58,4 @@ cp simulator/default-machine.txt "$machine"
 chmod a-w "$machine"
 refused "the change could not be saved" disable render Virtual
 chmod u+w "$machine"
-echo "Demo: a change lasts; a typo and an unsaved change are refused, each naming the file."
+echo "Demo: a change lasts, by name and by id; a typo and an unsaved change are refused, each naming the file."
