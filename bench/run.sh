@@ -91,7 +91,7 @@ if [ -x build/tools/pwsh ]; then
   module=$work/module/Quorvane
   rm -rf "$work/module"
   mkdir -p "$module"
-  cp module/* "$module/"
+  cp module/Quorvane.psm1 module/Quorvane.format.ps1xml build/mingw/Quorvane.psd1 "$module/"
   printf '#!/bin/sh\nexec wine "%s" "$@"\n' "$PWD/build/mingw/QuorvaneList.exe" >"$module/QuorvaneList.exe"
   chmod +x "$module/QuorvaneList.exe"
   awk 'BEGIN { for (i = 0; i < 200; i++)

@@ -13,7 +13,7 @@ struct FlowKeyword {
   EDataFlow flow;
 };
 
-// Tested in this order; the first that is equal decides.
+// Each word is whole, so at most one is equal to any argument.
 constexpr FlowKeyword kFlowKeywords[] = {
     {L"render", eRender},     {L"playback", eRender}, {L"capture", eCapture},
     {L"recording", eCapture}, {L"record", eCapture},

@@ -40,8 +40,9 @@ QUORVANE_SIMULATOR_MACHINE=$(winepath -w "$QUORVANE_TEST_MACHINE")
 # reads the prefix from disk, without the simulator's classes.
 QUORVANE_TEST_SIGNED=$build/signed-release/a/$(sh scripts/helpers/release-name.sh)
 QUORVANE_TEST_PROGRAMS=$(sh scripts/helpers/release-files.sh programs | tr '\n' ' ')
+QUORVANE_TEST_VERSION=$(sh scripts/helpers/project-version.sh)
 export QUORVANE_TEST_BUILD="$build" QUORVANE_TEST_WORK="$work" QUORVANE_TEST_MACHINE QUORVANE_SIMULATOR_MACHINE \
-  QUORVANE_TEST_SIGNED QUORVANE_TEST_PROGRAMS QUORVANE_TEST_PWSH="$tools/pwsh"
+  QUORVANE_TEST_SIGNED QUORVANE_TEST_PROGRAMS QUORVANE_TEST_VERSION QUORVANE_TEST_PWSH="$tools/pwsh"
 pester=$(ls "$tools"/pester/*/tools/Pester.psd1)
 "$tools/pwsh" -NoProfile -NonInteractive -Command "
   Import-Module '$pester'

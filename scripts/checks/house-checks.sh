@@ -4,10 +4,12 @@
 # .clang-tidy on the product and the bug-finding ones of
 # clang-tidy-bug-checks.yaml on the tests and the simulator; shellcheck;
 # actionlint and the house rules on the workflows; the rules for the shipped
-# PowerShell files (ASCII, the fleet scripts' shared block, the module's version);
-# the newest CHANGELOG section being the project's version; every planted fault
-# still applying to the source; and the .editorconfig basics (UTF-8 text with
-# LF endings, a final newline, no trailing blanks, no tabs in C++).
+# PowerShell files (ASCII, the fleet scripts' shared block); every relative link
+# and #anchor of the Markdown files resolving, offline, and a fixture with a
+# broken anchor failing that check; the newest CHANGELOG section being the
+# project's version; every planted fault still applying to the source; and the
+# .editorconfig basics (UTF-8 text with LF endings, a final newline, no
+# trailing blanks, no tabs in C++).
 set -eu
 cd "$(dirname "$0")/../.."
 failed=0
@@ -56,16 +58,10 @@ done
 # Every PowerShell file that ships: ASCII only, since Windows PowerShell 5.1
 # reads a file without a byte-order mark in the machine's ANSI code page, and
 # Intune refuses a mark where it enforces signatures. The fleet scripts' shared
-# block (each must work alone) is the same in both, and the module's version
-# is the project's.
+# block (each must work alone) is the same in both.
 for script in $(git ls-files 'admin/*.ps1' 'module/*.ps*'); do
   if LC_ALL=C grep -q -P '[^\x00-\x7F]' "$script"; then echo "$script: not ASCII"; failed=1; fi
 done
-module_version=$(sed -n "s/^ *ModuleVersion = '\(.*\)'$/\1/p" module/Quorvane.psd1)
-if [ "$module_version" != "$(sh scripts/helpers/project-version.sh)" ]; then
-  echo "module/Quorvane.psd1: ModuleVersion '$module_version' is not the project's version, $(sh scripts/helpers/project-version.sh)"
-  failed=1
-fi
 shared() { sed -n '/^# >>> Shared/,/^# <<< Shared/p' "admin/$1"; }
 if [ -z "$(shared Detect-ShownEndpoints.ps1)" ] ||
   [ "$(shared Detect-ShownEndpoints.ps1)" != "$(shared Hide-Endpoints.ps1)" ]; then

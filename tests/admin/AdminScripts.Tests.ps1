@@ -261,6 +261,18 @@ Describe 'Within what Intune keeps' {
         $run.Lines[-2] | Should -Match ' Speakers 199 y+'
     }
 
+    It 'cuts a long line before a character beyond U+FFFF, never inside it' {
+        $summary = '200 of 200 render endpoints that match are active and shown: hiding needed.'
+        $room = [math]::Floor((2048 - ($summary.Length + 2) - 40) / 2)
+        # The headphones' first half stands last in what the cut would keep.
+        $before = 'x' * ($room - 5 - 1 - 'Shown (active): Speakers '.Length)
+        $many = @("endpoint render active shown {s0} Speakers $before🎧$('x' * 3000)") +
+            @(1..199 | ForEach-Object { "endpoint render active shown {s$_} Speakers $_ $('y' * 100)" })
+        $run = Invoke-Deployed (New-Deployment 'Detect-ShownEndpoints.ps1' 'render' 'Speakers' -Lines $many)
+        $run.Lines[-1] | Should -Be $summary
+        $run.Lines[0] | Should -BeExactly "Shown (active): Speakers $before..."
+    }
+
     It 'writes every line whole when they fill 2,048 characters exactly, and cuts at one more' -ForEach @(0, 1) {
         # Ten lines, the last padded so that with the summary they come to 2,048 and one more.
         $lines = @(1..10 | ForEach-Object { "Playback: Speakers $_ -> DISABLED" })

@@ -31,17 +31,19 @@ BeforeAll {
         'endpoint capture unplugged hidden {li} Line In (Realtek(R) Audio)'
     )
 
-    # A fresh folder with the module's files (from $From) and the programs
+    # A fresh folder with the module's files (from the source, with the
+    # manifest the build made, or all from the folder $From) and the programs
     # (those not left out), the machine as given, and the module imported from
     # there. $Standin makes one program a script that prints those lines and
     # exits with that status.
-    function New-ModuleFolder([string[]]$Lines = $Original, [string]$From = $Source, [string[]]$Without = @(),
+    function New-ModuleFolder([string[]]$Lines = $Original, [string]$From, [string[]]$Without = @(),
                               [hashtable]$Standin = @{}) {
         Set-Content -LiteralPath $Machine -Value $Lines -Encoding utf8NoBOM
         $root = Join-Path $env:QUORVANE_TEST_WORK ([IO.Path]::GetRandomFileName())
         $folder = Join-Path $root 'Quorvane'
         New-Item -ItemType Directory -Path $folder | Out-Null
-        Copy-Item (Join-Path $From 'Quorvane.ps*'), (Join-Path $From 'Quorvane.format.ps1xml') $folder
+        $files = if ($From) { Join-Path $From 'Quorvane.ps*1' } else { (Join-Path $Source 'Quorvane.psm1'), (Join-Path $env:QUORVANE_TEST_BUILD 'Quorvane.psd1') }
+        Copy-Item (@($files) + (Join-Path $(if ($From) { $From } else { $Source }) 'Quorvane.format.ps1xml')) $folder
         $calls = Join-Path $root 'calls.txt'
         Install-TestPrograms $folder $calls $Standin $Without
         Import-Module (Join-Path $folder 'Quorvane.psd1') -Force
@@ -65,9 +67,6 @@ BeforeAll {
     # The error records a command writes, as its caller's error stream holds them.
     function Get-Errors([scriptblock]$Block) {
         @(& $Block 2>&1 | Where-Object { $_ -is [Management.Automation.ErrorRecord] })
-    }
-    function Get-ProjectVersion {
-        (Select-String -LiteralPath (Join-Path $PSScriptRoot '../../CMakeLists.txt') -Pattern 'project\(Quorvane VERSION ([0-9.]+)').Matches[0].Groups[1].Value
     }
     function Get-Endpoint([string]$Id) { Get-QuorvaneEndpoint | Where-Object Id -ceq $Id }
 }
@@ -434,7 +433,8 @@ Describe 'The module as shipped' {
     ) {
         $deployment = if ($From) { New-ModuleFolder -From $From } else { New-ModuleFolder }
         $manifest = Test-ModuleManifest -Path (Join-Path $deployment.Folder 'Quorvane.psd1')
-        $manifest.Version | Should -Be ([version](Get-ProjectVersion))
+        $manifest.Version | Should -Be ([version]$env:QUORVANE_TEST_VERSION)
+        $manifest.Copyright | Should -BeExactly (Get-Content -LiteralPath (Join-Path $PSScriptRoot '../../LICENSE') | Where-Object { $_ -like 'Copyright *' })
         $manifest.CompatiblePSEditions | Should -Be @('Desktop', 'Core')
         $manifest.PowerShellVersion | Should -Be ([version]'5.1')
         (Get-Command -Module Quorvane).Name | Should -Be @('Get-QuorvaneEndpoint', 'Hide-QuorvaneEndpoint', 'Show-QuorvaneEndpoint')
