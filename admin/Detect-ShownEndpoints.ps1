@@ -109,9 +109,11 @@ function Select-Fitting([object[]]$Lines, [int]$Room) {
 }
 
 # Writes the lines and then the summary, which an agent's report shows as the
-# script's last line. Intune keeps 2,048 characters of a script's output, each
-# line end counted as two (CR LF): when the lines would not fit beside the
-# summary, those from the middle are left out, and a line says how many.
+# script's last line. Intune keeps at most 2,048 characters of a script's output
+# (Microsoft's Remediations, "Script requirements"), and does not say how it
+# counts a line end: counting each as two (CR LF) is our own margin. When the
+# lines would not fit beside the summary, those from the middle are left out,
+# and a line says how many.
 function Write-Report([object[]]$Lines, [string]$Summary) {
     $room = 2048 - ($Summary.Length + 2)
     $cost = 0

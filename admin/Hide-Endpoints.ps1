@@ -1,9 +1,10 @@
 # Hide-Endpoints.ps1: the remediation half, beside Detect-ShownEndpoints.ps1.
 # Hides every endpoint of $Flow whose friendly name contains $Substring, with
-# Quorvane, writes Quorvane's lines to its own output (names up to U+00FF
-# whole), and exits 0 only when Quorvane changed something (its status 0);
-# otherwise with Quorvane's own status (1 usage error, 2 nothing changed), or 1
-# when Quorvane is missing or a setting is wrong. Its last line always says
+# Quorvane, writes Quorvane's lines to its own output (each character of a
+# name up to U+00FF as itself, as Quorvane prints it; how an agent then decodes
+# the output is its own), and exits 0 only when Quorvane changed something (its
+# status 0); otherwise with Quorvane's own status (1 usage error, 2 nothing
+# changed), or 1 when Quorvane is missing or a setting is wrong. Its last line always says
 # what happened, in counts, for a report that shows only that line.
 $Flow = 'render'                              # render (playback) or capture (recording)
 $Substring = 'NVIDIA High Definition Audio'   # the same as in the detection script
@@ -107,9 +108,11 @@ function Select-Fitting([object[]]$Lines, [int]$Room) {
 }
 
 # Writes the lines and then the summary, which an agent's report shows as the
-# script's last line. Intune keeps 2,048 characters of a script's output, each
-# line end counted as two (CR LF): when the lines would not fit beside the
-# summary, those from the middle are left out, and a line says how many.
+# script's last line. Intune keeps at most 2,048 characters of a script's output
+# (Microsoft's Remediations, "Script requirements"), and does not say how it
+# counts a line end: counting each as two (CR LF) is our own margin. When the
+# lines would not fit beside the summary, those from the middle are left out,
+# and a line says how many.
 function Write-Report([object[]]$Lines, [string]$Summary) {
     $room = 2048 - ($Summary.Length + 2)
     $cost = 0

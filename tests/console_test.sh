@@ -1,5 +1,5 @@
 #!/bin/sh
-# Both programs at a terminal and through a pipe, against a simulated machine
+# The programs at a terminal and through a pipe, against a simulated machine
 # whose names go beyond Latin-1. At a terminal every name shows whole and each
 # line ends once, with -utf8 too; through a pipe the bytes are exactly the
 # scripts' contract, or with -utf8 every name whole in UTF-8.
@@ -77,6 +77,11 @@ LC_ALL=C sed 's/.*/Playback: & -> DISABLED\r/' "$work/bytes" >"$work/expected"
 through_pipe "$build/Quorvane.exe" disable render ""
 [ "$status" -eq 0 ] || fail "Quorvane through a pipe: status $status"
 check "Quorvane through a pipe" "$work/expected" "$work/piped"
+
+# QuorvaneId.exe prints as Quorvane does: at a terminal, the characters.
+sed -n 's/.*/Playback: & -> DISABLED/; 2p; 4p' "$work/drawn" >"$work/expected"
+at_terminal "$build/QuorvaneId.exe" disable "$(id_of 2)" "$(id_of 4)" >"$work/shown"
+check "QuorvaneId at a terminal" "$work/expected" "$work/shown"
 
 # The listing's tabs are drawn as spaces to the next tab stop.
 awk '{ printf "Playback\tactive\t{n%d}\t%s\n", NR, $0 }' "$work/drawn" | expand >"$work/expected"

@@ -5,7 +5,8 @@
 # Product code: the in-process unit tests and, when they pass, the process and
 # terminal tests; resources/ and cmake/: the process tests (the executable
 # image) and the release tests; the PowerShell module and the fleet scripts:
-# their Pester suites. See the README's development guide for how long it
+# their Pester suites; the README and the guides, whose recipes those suites
+# run: both. See the README's development guide for how long it
 # takes; CI does not run it.
 # usage: check-planted-faults.sh [--only TEXT]
 set -eu
@@ -31,6 +32,7 @@ python3 scripts/checks/plant-faults.py scripts/checks/planted-faults.txt "$@" \
   case "$FAULT_FILE" in
     module/*) sh tests/powershell_test.sh build/mingw tests/module ;;
     admin/*) sh tests/powershell_test.sh build/mingw tests/admin ;;
+    README.md | docs/*) sh tests/powershell_test.sh build/mingw ;;
     resources/* | cmake/*) tests "^(signed_release|process|release_manifests)$" ;;
     tests/*) tests "^unit$" ;;
     *) tests "^unit$" && tests "^(process|console)$" ;;

@@ -72,6 +72,20 @@ BeforeAll {
 
     function Get-MachineLines { @(Get-Content -LiteralPath $Machine -Encoding utf8) }
 
+    # Runs $Block with the environment a 32-bit PowerShell has on 64-bit
+    # Windows ("WOW64 Implementation Details"): ProgramFiles names Program
+    # Files (x86), and ProgramW6432 the 64-bit folder, the deployment's.
+    function Invoke-In32BitHost($Deployment, [scriptblock]$Block) {
+        $saved = $env:ProgramW6432, $env:ProgramFiles
+        try {
+            $env:ProgramW6432 = Join-Path $Deployment.Root 'ProgramW6432'
+            $env:ProgramFiles = Join-Path $Deployment.Root 'ProgramFiles (x86)'
+            . $Block
+        } finally {
+            $env:ProgramW6432, $env:ProgramFiles = $saved
+        }
+    }
+
     # The text of every powershell block of the README and the guides, in order.
     function Get-ReadmeBlocks {
         foreach ($file in @(Join-Path $PSScriptRoot '../../README.md') + @(Get-ChildItem (Join-Path $PSScriptRoot '../../docs/*.md'))) {
@@ -302,21 +316,50 @@ Describe 'A 32-bit host' {
     }
 }
 
+# Each recipe of the README and the guides that names the install folder, run
+# as a 32-bit PowerShell runs it, with stand-ins for what this machine lacks:
+# every path it gives is the 64-bit folder's. (The PATH recipe writes the
+# registry, which this machine lacks, and the application control recipes
+# need Windows' own cmdlets; those are only parsed, below.)
+Describe 'Recipes in a 32-bit host' {
+    It 'the <Recipe> recipe names the 64-bit folder' -ForEach @(
+        @{ Recipe = 'install'; Pattern = 'Expand-Archive'; Expected = 'ProgramW6432\Quorvane' }
+        @{ Recipe = 'import'; Pattern = 'Import-Module "'; Expected = 'ProgramW6432\Quorvane\Quorvane.psd1' }
+        @{ Recipe = 'junction'; Pattern = 'New-Item -ItemType Junction'; Expected = 'ProgramW6432\WindowsPowerShell\Modules\Quorvane -> ProgramW6432\Quorvane' }
+    ) {
+        $readme = Get-Content -Raw -LiteralPath (Join-Path $PSScriptRoot '../../README.md')
+        # A recipe stands in a block or, short, in a line of code.
+        $recipe = @(Get-ReadmeBlocks) + @([regex]::Matches($readme, '`([^`\n]+)`') | ForEach-Object { $_.Groups[1].Value }) |
+            Where-Object { $_.Contains($Pattern) } | Select-Object -First 1
+        $recipe | Should -Not -BeNullOrEmpty
+        $deployment = New-Deployment 'Hide-Endpoints.ps1' 'render' 'x'
+        $seen = New-Object Collections.Generic.List[string]
+        function Unblock-File { param($Path) }
+        function Expand-Archive { param($Path, $DestinationPath, [switch]$Force) $seen.Add($DestinationPath) }
+        function Import-Module { param($Name) $seen.Add($Name) }
+        function New-Item { param($ItemType, $Path, $Target) $seen.Add("$Path -> $Target") }
+        Invoke-In32BitHost $deployment ([scriptblock]::Create($recipe))
+        $root = Join-Path $deployment.Root ''
+        @($seen | ForEach-Object { $_.Replace($root, '') }) | Should -BeExactly $Expected
+    }
+
+    It 'the captured-output recipe runs the 64-bit folder''s Quorvane and reads its names whole' {
+        $recipe = Get-ReadmeBlocks | Where-Object { $_ -match 'GetEncoding\(28591\)' } | Select-Object -First 1
+        $deployment = New-Deployment 'Hide-Endpoints.ps1' 'render' 'x'
+        $lines = Invoke-In32BitHost $deployment ([scriptblock]::Create($recipe.Replace('\Quorvane', '/Quorvane') + "`n`$lines"))
+        $lines | Should -BeExactly 'Playback: Kopfhörer (NVIDIA High Definition Audio) -> DISABLED'
+    }
+}
+
 # Windows PowerShell 5.1's way of passing arguments, as PowerShell 7 keeps it.
 Describe 'Arguments, with <_> argument passing' -ForEach $Passing {
     BeforeAll { $PSNativeCommandArgumentPassing = $_ }
 
-    It 'the README''s empty argument reaches Quorvane as one' {
+    It 'the guide''s empty argument reaches Quorvane as one, from a 32-bit host' {
         $snippet = Get-ReadmeBlocks | Where-Object { $_ -match '\$empty = ' } | Select-Object -First 1
         $deployment = New-Deployment 'Hide-Endpoints.ps1' 'render' 'x'
-        $saved = $env:ProgramFiles
-        try {
-            $env:ProgramFiles = Join-Path $deployment.Root 'ProgramW6432'
-            & ([scriptblock]::Create($snippet.Replace('\', '/'))) | Out-Null
-            $LASTEXITCODE | Should -Be 0
-        } finally {
-            $env:ProgramFiles = $saved
-        }
+        Invoke-In32BitHost $deployment { & ([scriptblock]::Create($snippet.Replace('\', '/'))) | Out-Null }
+        $LASTEXITCODE | Should -Be 0
         Get-MachineLines | Should -Be ($Original -replace '^(endpoint render \w+) shown', '$1 hidden')
     }
 
@@ -333,18 +376,13 @@ Describe 'Arguments, with <_> argument passing' -ForEach $Passing {
 # The guide's task, registered as a user copies it, with Register-ScheduledTask
 # (which this machine lacks) standing in to keep what it is given.
 Describe 'The scheduled task in the guide' {
-    It 'runs on battery, on start-up and two minutes after event 400, and its arguments hide what they name' {
+    It 'runs on battery, a minute after start-up and two after event 400, and its arguments hide what they name' {
         $block = Get-ReadmeBlocks | Where-Object { $_ -match 'Register-ScheduledTask' } | Select-Object -First 1
         $deployment = New-Deployment 'Hide-Endpoints.ps1' 'render' 'x'
         $registered = @{}
         function Register-ScheduledTask { param($TaskName, $Xml, $User, [switch]$Force) $registered.Xml = $Xml; $registered.Force = $Force; $registered.User = $User }
-        $saved = $env:ProgramFiles
-        try {
-            $env:ProgramFiles = Join-Path $deployment.Root 'ProgramW6432'
-            . ([scriptblock]::Create($block))
-        } finally {
-            $env:ProgramFiles = $saved
-        }
+        # Registered from a 32-bit PowerShell, the task still names the 64-bit folder.
+        Invoke-In32BitHost $deployment ([scriptblock]::Create($block))
         $registered.Force | Should -BeTrue
         $registered.User | Should -Be 'NT AUTHORITY\SYSTEM'
         $task = [xml]$registered.Xml
@@ -352,6 +390,7 @@ Describe 'The scheduled task in the guide' {
         $task.Task.Settings.DisallowStartIfOnBatteries | Should -Be 'false'
         $task.Task.Settings.StopIfGoingOnBatteries | Should -Be 'false'
         $task.Task.Triggers.GetElementsByTagName('BootTrigger').Count | Should -Be 1
+        $task.Task.Triggers.BootTrigger.Delay | Should -Be 'PT1M'
         $task.Task.Triggers.EventTrigger.Delay | Should -Be 'PT2M'
         $query = ([xml]$task.Task.Triggers.EventTrigger.Subscription).QueryList.Query.Select
         $query.Path | Should -Be 'Microsoft-Windows-Kernel-PnP/Configuration'
