@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include "quorvane_release.h"
 #include "simulator/whole_file.h"
 
 enum class StandardOutput { kPipe, kFile, kClosed, kFullDevice };
