@@ -38,10 +38,10 @@ function Test-Setting {
         return 'Setting refused: the substring holds a double quote or ends in a backslash, which Windows PowerShell 5.1 passes on wrongly.'
     }
     # Windows PowerShell 5.1 reads a script without a byte-order mark in the
-    # machine's ANSI code page, so a setting beyond ASCII saved as UTF-8 would
-    # reach the tools as other characters and match nothing. The setting lines'
-    # own bytes are read, comments aside, since an escaped value is beyond
-    # ASCII too once it runs.
+    # machine's ANSI code page (about_Character_Encoding), so a setting beyond
+    # ASCII saved as UTF-8 would reach the tools as other characters and match
+    # nothing. The setting lines' own bytes are read, comments aside, since an
+    # escaped value is beyond ASCII too once it runs.
     if ($PSCommandPath) {
         $bytes = [IO.File]::ReadAllBytes($PSCommandPath)
         $marked = ($bytes.Length -ge 3 -and $bytes[0] -eq 0xEF -and $bytes[1] -eq 0xBB -and $bytes[2] -eq 0xBF) -or

@@ -465,7 +465,7 @@ one of several that share a name, pipe the endpoints instead.
 
 Each endpoint that could not be hidden is an error of its own; an access-denied
 refusal says to run elevated. Each endpoint hidden is named whole on the
-verbose stream. Hiding the default endpoint makes Windows pick another.
+verbose stream. Hiding the default endpoint can make Windows pick another.
 
 .PARAMETER Flow
 render for playback endpoints, capture for recording endpoints.
