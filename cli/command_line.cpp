@@ -28,19 +28,16 @@ std::optional<SwitchRequest> ParseCommandLine(int argc, const wchar_t* const arg
   if (argc < 4) {
     return std::nullopt;
   }
-  bool visible;
-  if (IsKeyword(argv[1], L"enable")) {
-    visible = true;
-  } else if (IsKeyword(argv[1], L"disable")) {
-    visible = false;
-  } else {
+  // The action is decided before the flow is looked at.
+  const std::optional<bool> visible = ParseAction(argv[1]);
+  if (!visible) {
     return std::nullopt;
   }
   const std::optional<EDataFlow> flow = ParseFlow(argv[2]);
   if (!flow) {
     return std::nullopt;
   }
-  return SwitchRequest{*flow, argv[3], visible};
+  return SwitchRequest{*flow, argv[3], *visible};
 }
 
 int RunCommandLine(int argc, const wchar_t* const argv[]) {

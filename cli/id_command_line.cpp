@@ -25,15 +25,11 @@ std::optional<IdRequest> ParseIdCommandLine(int argc, const wchar_t* const argv[
   if (argc < 3) {
     return std::nullopt;
   }
-  bool visible;
-  if (IsKeyword(argv[1], L"enable")) {
-    visible = true;
-  } else if (IsKeyword(argv[1], L"disable")) {
-    visible = false;
-  } else {
+  const std::optional<bool> visible = ParseAction(argv[1]);
+  if (!visible) {
     return std::nullopt;
   }
-  return IdRequest{visible, std::span(argv + 2, static_cast<size_t>(argc - 2))};
+  return IdRequest{*visible, std::span(argv + 2, static_cast<size_t>(argc - 2))};
 }
 
 int RunIdCommandLine(int argc, const wchar_t* const argv[]) {

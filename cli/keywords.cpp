@@ -30,6 +30,16 @@ bool IsKeyword(const wchar_t* argument, const wchar_t* keyword) {
   return *argument == L'\0' && *keyword == L'\0';
 }
 
+std::optional<bool> ParseAction(const wchar_t* word) {
+  if (IsKeyword(word, L"enable")) {
+    return true;
+  }
+  if (IsKeyword(word, L"disable")) {
+    return false;
+  }
+  return std::nullopt;
+}
+
 std::optional<EDataFlow> ParseFlow(const wchar_t* word) {
   for (const FlowKeyword& keyword : kFlowKeywords) {
     if (IsKeyword(word, keyword.word)) {
