@@ -67,9 +67,9 @@ class EndpointSet {
   EndpointSet(const EndpointSet&) = delete;
   EndpointSet& operator=(const EndpointSet&) = delete;
 
-  // Takes everything a walk needs, before anything is visited. Prints the
-  // failure line and returns false when it could not ask: COM, the enumerator
-  // or an enumeration failed. At most two flows.
+  // Takes everything a walk needs, before anything is visited; called once
+  // for a set, with one or two flows. Prints the failure line and returns
+  // false when it could not ask: COM, the enumerator or an enumeration failed.
   bool Open(std::span<const EDataFlow> flows);
 
   // Visits each endpoint of each flow in turn, in collection order, that

@@ -170,7 +170,7 @@ function Assert-ChangeRun([string]$Program, $Run, [int]$Expected) {
     if ($perEndpoint.Count -eq 0 -and $Expected -gt 0) {
         $setup = @($Run.Lines | Where-Object { $_ -match 'failed \(hr=0x[0-9A-F]{8}\)$' })
         if ($setup.Count -gt 0) {
-            throw (New-QuorvaneError "$Program could not ask Windows, and changed nothing: $($setup -join ' ')" ResourceUnavailable SetupFailed $null)
+            throw (New-QuorvaneError "$Program could not ask Windows, so this run changed nothing: $($setup -join ' ')" ResourceUnavailable SetupFailed $null)
         }
     }
 }
@@ -308,8 +308,13 @@ function Add-PipedEndpoint($Command, [hashtable]$Bound, [bool]$Visible, [hashtab
     $flow = $Bound['Flow'].ToLowerInvariant()
     $id = $Bound['Id']
     $saved = if ($Bound['Name']) { " ('$($Bound['Name'])')" } else { '' }
+    if ($State.ListingFailed) {
+        return   # said once, for the first endpoint: nothing can be found without it
+    }
     if ($null -eq $State.Listing) {
+        $State.ListingFailed = $true
         $State.Listing = Get-Listing @()
+        $State.ListingFailed = $false
     }
     $current = @($State.Listing | Where-Object { $_.Id -ceq $id })
     if ($current.Count -eq 0) {
@@ -324,7 +329,14 @@ function Add-PipedEndpoint($Command, [hashtable]$Bound, [bool]$Visible, [hashtab
 }
 
 function New-CommandState {
-    @{ Listing = $null; Confirmed = @(); Changed = @() }
+    @{ Listing = $null; ListingFailed = $false; Confirmed = @(); Changed = @() }
+}
+
+# The parameters of one pipeline object as the command's own variables hold
+# them: unlike $PSBoundParameters, they do not keep a value that an earlier
+# object bound and this one lacks.
+function Get-BoundParameter([string]$Flow, [string]$NameSubstring, [string]$Id, [string]$Name, [bool]$Force) {
+    @{ Flow = $Flow; NameSubstring = $NameSubstring; Id = $Id; Name = $Name; Force = $Force }
 }
 
 # What Hide-QuorvaneEndpoint and Show-QuorvaneEndpoint do in their blocks, with
@@ -342,8 +354,14 @@ function Invoke-ProcessVisibility($Command, [hashtable]$Bound, [bool]$Visible, [
 }
 
 function Invoke-EndVisibility($Command, [bool]$Visible, [bool]$PassThru, [hashtable]$State) {
+    # A run that fails is that run's error alone: the runs before it changed
+    # what they say, and the runs after it still go.
     foreach ($batch in @(Split-IdBatch $State.Confirmed)) {
-        $State.Changed += @(Write-Outcome $Command @(Invoke-IdChange $batch $Visible) $Visible)
+        try {
+            $State.Changed += @(Write-Outcome $Command @(Invoke-IdChange $batch $Visible) $Visible)
+        } catch {
+            $Command.WriteError($_)
+        }
     }
     if ($PassThru) {
         Write-Changed $Command $State.Changed
@@ -364,8 +382,8 @@ whole. With -NameSubstring, exactly the endpoints that Hide-QuorvaneEndpoint
 and Show-QuorvaneEndpoint (and Quorvane.exe) would change with that substring.
 
 The objects carry what Hide-QuorvaneEndpoint and Show-QuorvaneEndpoint take
-from the pipeline, so a saved list (Export-Csv) restores each endpoint exactly:
-see the examples.
+from the pipeline, so a saved list (Export-Csv) restores each endpoint by its
+id: see the examples.
 
 .PARAMETER Flow
 render for playback endpoints, capture for recording endpoints. Without it,
@@ -481,7 +499,7 @@ property); it alone selects the endpoint.
 
 .PARAMETER Name
 The endpoint's friendly name, as saved (bound from the Name property); it only
-names the endpoint in an error when its id is gone.
+names the endpoint in an error when its id is gone or of the other flow.
 
 .PARAMETER Force
 Allows an empty substring, which hides every endpoint of the flow.
@@ -548,7 +566,8 @@ function Hide-QuorvaneEndpoint {
         try { Invoke-BeginVisibility $PSCmdlet } catch { $PSCmdlet.ThrowTerminatingError($_) }
     }
     process {
-        try { Invoke-ProcessVisibility $PSCmdlet $PSBoundParameters $false $state } catch { $PSCmdlet.WriteError($_) }
+        $bound = Get-BoundParameter $Flow $NameSubstring $Id $Name $Force
+        try { Invoke-ProcessVisibility $PSCmdlet $bound $false $state } catch { $PSCmdlet.WriteError($_) }
     }
     end {
         try { Invoke-EndVisibility $PSCmdlet $false $PassThru $state } catch { $PSCmdlet.WriteError($_) }
@@ -596,7 +615,7 @@ property); it alone selects the endpoint.
 
 .PARAMETER Name
 The endpoint's friendly name, as saved (bound from the Name property); it only
-names the endpoint in an error when its id is gone.
+names the endpoint in an error when its id is gone or of the other flow.
 
 .PARAMETER Force
 Allows an empty substring, which shows every endpoint of the flow.
@@ -663,7 +682,8 @@ function Show-QuorvaneEndpoint {
         try { Invoke-BeginVisibility $PSCmdlet } catch { $PSCmdlet.ThrowTerminatingError($_) }
     }
     process {
-        try { Invoke-ProcessVisibility $PSCmdlet $PSBoundParameters $true $state } catch { $PSCmdlet.WriteError($_) }
+        $bound = Get-BoundParameter $Flow $NameSubstring $Id $Name $Force
+        try { Invoke-ProcessVisibility $PSCmdlet $bound $true $state } catch { $PSCmdlet.WriteError($_) }
     }
     end {
         try { Invoke-EndVisibility $PSCmdlet $true $PassThru $state } catch { $PSCmdlet.WriteError($_) }

@@ -28,7 +28,10 @@ std::vector<ImageFile> ReleaseImages() {
   std::vector<ImageFile> images;
   for (const wchar_t* program : kReleasePrograms) {
     const std::wstring name = program;
-    const std::string title(name.begin(), name.end() - 4);  // ASCII, less ".exe"
+    std::string title;  // the name less ".exe", whose letters are ASCII
+    for (const wchar_t* unit = program; *unit != L'.'; ++unit) {
+      title += static_cast<char>(*unit);
+    }
     images.push_back({title + "Built", name, name});
     images.push_back({title + "Signed", SignedProgram(program), name});
   }

@@ -1,7 +1,7 @@
 #!/bin/sh
-# Prints the release's name, that of its zip (without .zip) and of the folder
-# the zip holds, for VERSION (the project's version by default), from
-# QUORVANE_RELEASE_NAME in CMakeLists.txt, which sets it and nothing else does.
+# Prints the release's name, that of its zip without .zip, for VERSION (the
+# project's version by default), from QUORVANE_RELEASE_NAME in CMakeLists.txt,
+# which sets it and nothing else does.
 # usage: release-name.sh [VERSION]
 set -eu
 folder=$(dirname "$0")/../..

@@ -195,17 +195,24 @@ Describe 'Piped endpoints and ids' {
         Get-Starts $deployment | Should -Be @('QuorvaneList.exe', 'QuorvaneId.exe')
     }
 
-    It 'are refused when <Case>, and nothing runs but the listing' -ForEach @(
-        @{ Case = 'the id is gone'; Flow = 'render'; Id = '{gone}'; Name = 'Line Out'; ErrorId = 'EndpointGone'; Says = "There is no endpoint {gone} ('Line Out') any longer. A driver update*" }
-        @{ Case = 'the id is of the other flow'; Flow = 'render'; Id = '{mic}'; Name = $null; ErrorId = 'EndpointOfOtherFlow'; Says = 'Endpoint {mic} is a capture endpoint, not render.' }
+    It 'are refused, and nothing runs but one listing, when <Case>' -ForEach @(
+        @{ Case = 'the id is gone'; Objects = , @{ Flow = 'render'; Id = '{gone}'; Name = 'Line Out' }
+           Expected = , @('EndpointGone', "There is no endpoint {gone} ('Line Out') any longer. A driver update*") }
+        @{ Case = 'the id is of the other flow'; Objects = , @{ Flow = 'render'; Id = '{mic}' }
+           Expected = , @('EndpointOfOtherFlow', 'Endpoint {mic} is a capture endpoint, not render.') }
+        @{ Case = 'an object without a name follows one with'; Objects = @{ Flow = 'render'; Id = '{mic}'; Name = 'Mic' }, @{ Flow = 'render'; Id = '{gone}' }
+           Expected = @('EndpointOfOtherFlow', "Endpoint {mic} ('Mic') is a capture*"), @('EndpointGone', 'There is no endpoint {gone} any longer.*') }
+        @{ Case = 'the listing fails, for each of three'; Lines = 'endpoint rendr x'; Objects = @{ Flow = 'render'; Id = '{a}' }, @{ Flow = 'render'; Id = '{b}' }, @{ Flow = 'render'; Id = '{c}' }
+           Expected = , @('ListingFailed', 'QuorvaneList.exe could not list the endpoints*') }
     ) {
-        $deployment = New-ModuleFolder
-        $errors = @(Get-Errors { [pscustomobject]@{ Flow = $Flow; Id = $Id; Name = $Name } | Hide-QuorvaneEndpoint })
-        $errors | Should -HaveCount 1
-        $errors[0].FullyQualifiedErrorId | Should -Be "Quorvane.$ErrorId,Hide-QuorvaneEndpoint"
-        $errors[0].Exception.Message | Should -BeLike $Says
+        $deployment = if ($Lines) { New-ModuleFolder -Lines $Lines } else { New-ModuleFolder }
+        $errors = @(Get-Errors { $Objects | ForEach-Object { New-Object PSObject -Property $_ } | Hide-QuorvaneEndpoint })
+        $errors | Should -HaveCount $Expected.Count
+        for ($index = 0; $index -lt $Expected.Count; $index++) {
+            $errors[$index].FullyQualifiedErrorId | Should -Be "Quorvane.$($Expected[$index][0]),Hide-QuorvaneEndpoint"
+            $errors[$index].Exception.Message | Should -BeLike $Expected[$index][1]
+        }
         Get-Starts $deployment | Should -Be 'QuorvaneList.exe'
-        Get-HiddenIds | Should -Be '{li}'
     }
 
     It 'take one listing and one change run for the whole pipeline, and one listing more with -PassThru' {
@@ -325,10 +332,10 @@ Describe 'Errors' {
     It '<Case>' -ForEach @(
         @{ Case = 'Quorvane.exe cannot ask Windows after a listing that worked'; Script = { Hide-QuorvaneEndpoint render 'NVIDIA' }
            Standin = @{ Program = 'Quorvane.exe'; Status = 2; Lines = 'CoInitialize failed (hr=0x80010106)' }
-           Expected = , @('SetupFailed', 'Quorvane.exe could not ask Windows, and changed nothing: CoInitialize failed (hr=0x80010106)') }
+           Expected = , @('SetupFailed', 'Quorvane.exe could not ask Windows, so this run changed nothing: CoInitialize failed (hr=0x80010106)') }
         @{ Case = 'QuorvaneId.exe cannot ask Windows after a listing that worked'; Script = { Get-Endpoint '{hs1}' | Hide-QuorvaneEndpoint }
            Standin = @{ Program = 'QuorvaneId.exe'; Status = 2; Lines = 'EnumAudioEndpoints failed (hr=0x8007000E)' }
-           Expected = , @('SetupFailed', 'QuorvaneId.exe could not ask Windows, and changed nothing: EnumAudioEndpoints failed (hr=0x8007000E)') }
+           Expected = , @('SetupFailed', 'QuorvaneId.exe could not ask Windows, so this run changed nothing: EnumAudioEndpoints failed (hr=0x8007000E)') }
         @{ Case = 'an endpoint gone between the listing and the change'; Script = { Get-Endpoint '{hs1}' | Hide-QuorvaneEndpoint }
            Standin = @{ Program = 'QuorvaneId.exe'; Status = 2; Lines = 'No endpoint has id "{hs1}".' }
            Expected = , @('EndpointGone', "Could not hide 'Headset Earphone (Jabra Evolve2 65)' ({hs1}): it is no endpoint any longer.") }
