@@ -1,6 +1,7 @@
 #include "endpoints/endpoint_walk.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <iterator>
 
 #include <objbase.h>
@@ -67,16 +68,6 @@ bool NameMatches(LPCWSTR friendlyName, const wchar_t* nameSubstring) {
   return false;
 }
 
-// Ids are compared as the lister prints them: the same code units, every one.
-bool SameId(LPCWSTR id, const wchar_t* wanted) {
-  for (; *id == *wanted; ++id, ++wanted) {
-    if (*id == L'\0') {
-      return true;
-    }
-  }
-  return false;
-}
-
 // Reads one endpoint and hands it on when it is selected. Without an
 // identifier there is nothing to act on or to show, so such an endpoint is
 // passed over; one whose name cannot be read still matches no substring at all
@@ -88,7 +79,8 @@ void VisitEndpoint(IMMDevice& device, EDataFlow flow, EndpointSelection selectio
   if (FAILED(gotId) || endpointId.Get() == nullptr) {
     return;
   }
-  if (selection.id != nullptr && !SameId(endpointId.Get(), selection.id)) {
+  // Ids are compared as the lister prints them: the same code units, every one.
+  if (selection.id != nullptr && std::wcscmp(endpointId.Get(), selection.id) != 0) {
     return;
   }
   ComPtr<IPropertyStore> properties;

@@ -16,6 +16,8 @@ Set-StrictMode -Version 2.0
 $script:Latin1 = [Text.Encoding]::GetEncoding(28591)
 $script:Utf8 = New-Object Text.UTF8Encoding($false)
 $script:FlowLabels = @{ 'Playback' = 'render'; 'Recording' = 'capture' }
+# A change line of Quorvane.exe and QuorvaneId.exe alike.
+$script:ChangeLine = '^(Playback|Recording): .* -> (ENABLED|DISABLED)$'
 # Windows takes at most 32,767 characters of command line; the ids of one run
 # stay well within it, and a longer list is changed in as many runs as it takes.
 $script:CommandLineBudget = 30000
@@ -131,7 +133,7 @@ function ConvertTo-Outcome([object[]]$Endpoints, [string[]]$Lines, [bool]$Visibl
         $endpoint = $Endpoints[$index]
         $line = $Lines[$index]
         $failure = $null
-        if ($line -match '^(Playback|Recording): .* -> (ENABLED|DISABLED)$') {
+        if ($line -match $script:ChangeLine) {
             # Changed.
         } elseif ($line -match '^No endpoint has id ') {
             $failure = New-QuorvaneError "Could not $verb $(Format-Endpoint $endpoint): it is no endpoint any longer." ObjectNotFound EndpointGone $endpoint
@@ -154,7 +156,7 @@ function ConvertTo-Outcome([object[]]$Endpoints, [string[]]$Lines, [bool]$Visibl
 # the failure of its policy object or of the change itself.
 function Select-EndpointLine([string[]]$Lines) {
     @($Lines | Where-Object {
-        $_ -match '^(Playback|Recording): .* -> (ENABLED|DISABLED)$' -or
+        $_ -match $script:ChangeLine -or
         $_ -match '^(PolicyConfig CoCreateInstance|SetEndpointVisibility) failed \(hr=0x[0-9A-F]{8}\)$' -or
         $_ -match '^No endpoint has id "'
     })
@@ -312,9 +314,12 @@ function Add-PipedEndpoint($Command, [hashtable]$Bound, [bool]$Visible, [hashtab
         return   # said once, for the first endpoint: nothing can be found without it
     }
     if ($null -eq $State.Listing) {
-        $State.ListingFailed = $true
-        $State.Listing = Get-Listing @()
-        $State.ListingFailed = $false
+        try {
+            $State.Listing = Get-Listing @()
+        } catch {
+            $State.ListingFailed = $true
+            throw
+        }
     }
     $current = @($State.Listing | Where-Object { $_.Id -ceq $id })
     if ($current.Count -eq 0) {
@@ -341,7 +346,7 @@ function Get-BoundParameter([string]$Flow, [string]$NameSubstring, [string]$Id, 
 
 # What Hide-QuorvaneEndpoint and Show-QuorvaneEndpoint do in their blocks, with
 # the command's own $PSCmdlet and the state kept from one block to the next.
-function Invoke-BeginVisibility($Command) {
+function Invoke-BeginVisibility {
     Assert-QuorvaneProgram 'QuorvaneList.exe', 'Quorvane.exe', 'QuorvaneId.exe'
 }
 
@@ -563,7 +568,7 @@ function Hide-QuorvaneEndpoint {
     )
     begin {
         $state = New-CommandState
-        try { Invoke-BeginVisibility $PSCmdlet } catch { $PSCmdlet.ThrowTerminatingError($_) }
+        try { Invoke-BeginVisibility } catch { $PSCmdlet.ThrowTerminatingError($_) }
     }
     process {
         $bound = Get-BoundParameter $Flow $NameSubstring $Id $Name $Force
@@ -679,7 +684,7 @@ function Show-QuorvaneEndpoint {
     )
     begin {
         $state = New-CommandState
-        try { Invoke-BeginVisibility $PSCmdlet } catch { $PSCmdlet.ThrowTerminatingError($_) }
+        try { Invoke-BeginVisibility } catch { $PSCmdlet.ThrowTerminatingError($_) }
     }
     process {
         $bound = Get-BoundParameter $Flow $NameSubstring $Id $Name $Force
